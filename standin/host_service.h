@@ -1,0 +1,57 @@
+// Reference counting shared by the stand-in host's service objects.
+#pragma once
+
+#include <atomic>
+
+#include "host/host_ids.h"
+#include "host/host_status.h"
+
+namespace standin {
+
+// A service lives as long as the host that owns it. Its reference count
+// only tracks what callers hold, starting from zero, so that tests can see
+// that every reference handed out was given back.
+template <typename Interface>
+class HostService : public Interface {
+ public:
+  explicit HostService(const HostGuid& id) : id_(id) {}
+  HostService(const HostService&) = delete;
+  HostService& operator=(const HostService&) = delete;
+  virtual ~HostService() = default;
+
+  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) override {
+    if (out == nullptr) return ResultHostFailure;
+    if (id != nullptr && (*id == hostids::Unknown || *id == id_)) {
+      addRef();
+      *out = static_cast<Interface*>(this);
+      return StatusOk;
+    }
+    *out = nullptr;
+    return ResultNoInterface;
+  }
+  uint32_t ZX_CALL addRef() override {
+    return static_cast<uint32_t>(references_.fetch_add(1, std::memory_order_relaxed) + 1);
+  }
+  uint32_t ZX_CALL release() override {
+    const int32_t before = references_.fetch_sub(1, std::memory_order_acq_rel);
+    if (before <= 0) {
+      overReleases_.fetch_add(1, std::memory_order_relaxed);
+      references_.fetch_add(1, std::memory_order_relaxed);
+      return 0;
+    }
+    return static_cast<uint32_t>(before - 1);
+  }
+
+  const HostGuid& id() const { return id_; }
+  // References handed out and not yet given back.
+  int32_t references() const { return references_.load(std::memory_order_acquire); }
+  // Releases of references that were never handed out.
+  int32_t overReleases() const { return overReleases_.load(std::memory_order_acquire); }
+
+ private:
+  HostGuid id_;
+  std::atomic<int32_t> references_{0};
+  std::atomic<int32_t> overReleases_{0};
+};
+
+}  // namespace standin

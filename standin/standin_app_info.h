@@ -1,0 +1,26 @@
+// The stand-in host's application information: a settable version text.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "host/host_app_info.h"
+#include "standin/host_service.h"
+
+namespace standin {
+
+class StandInAppInfo final : public HostService<IHostAppInfo> {
+ public:
+  StandInAppInfo() : HostService(hostids::AppInfoService) {}
+
+  HostStatus ZX_CALL getInfo(int32_t item, char* buffer, int32_t size) override;
+
+  // The text that getInfo gives for the version item; "12.0" at first.
+  void setVersionText(std::string text);
+
+ private:
+  std::mutex mutex_;
+  std::string versionText_ = "12.0";  // guarded by mutex_
+};
+
+}  // namespace standin

@@ -1,0 +1,32 @@
+// The stand-in host's list service.
+#pragma once
+
+#include "host/host_lists.h"
+#include "standin/host_service.h"
+#include "standin/value_table.h"
+
+namespace standin {
+
+class StandInLists final : public HostService<IHostLists> {
+ public:
+  explicit StandInLists(ValueTable& table);
+
+  HostStatus ZX_CALL newList(HostValue* out) override;
+  HostStatus ZX_CALL newPropList(HostValue* out) override;
+  HostStatus ZX_CALL appendToList(const HostValue* list, const HostValue* value) override;
+  HostStatus ZX_CALL addProp(const HostValue* propList, const HostValue* key,
+                             const HostValue* value) override;
+  HostStatus ZX_CALL listCount(const HostValue* list, int32_t* out) override;
+  HostStatus ZX_CALL listGetAt(const HostValue* list, int32_t position, HostValue* out) override;
+  HostStatus ZX_CALL propNameAt(const HostValue* propList, int32_t position,
+                                HostValue* out) override;
+
+ private:
+  ValueSlot* live(const HostValue* value);
+  // Stores a new reference to the element at `position` of `elements`.
+  HostStatus elementAt(const std::vector<HostValue>& elements, int32_t position, HostValue* out);
+
+  ValueTable& table_;
+};
+
+}  // namespace standin

@@ -1,0 +1,109 @@
+#include "standin/standin_objects.h"
+
+#include <cstring>
+
+namespace standin {
+namespace {
+
+uint8_t noBytes[1] = {0};
+
+// The object behind a byte-array or script-object value. It holds its own
+// reference on the value and lives until its last release.
+class ValueObject final : public IHostByteArray {
+ public:
+  ValueObject(StandInObjects& owner, ValueTable& table, SymbolTable& symbols,
+              const HostValue& value, bool isByteArray)
+      : owner_(owner), table_(table), symbols_(symbols), value_(value),
+        isByteArray_(isByteArray) {
+    table_.retain(value_);
+  }
+  ~ValueObject() { table_.release(value_); }
+
+  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) override {
+    if (out == nullptr) return ResultHostFailure;
+    *out = nullptr;
+    if (id == nullptr) return ResultNoInterface;
+    if (*id == hostids::Unknown || (isByteArray_ && *id == hostids::ByteArray)) {
+      addRef();
+      *out = static_cast<IHostByteArray*>(this);
+      return StatusOk;
+    }
+    return ResultNoInterface;
+  }
+  uint32_t ZX_CALL addRef() override {
+    return static_cast<uint32_t>(references_.fetch_add(1, std::memory_order_relaxed) + 1);
+  }
+  uint32_t ZX_CALL release() override {
+    const int32_t left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0) {
+      owner_.objectDied();
+      delete this;
+    }
+    return static_cast<uint32_t>(left < 0 ? 0 : left);
+  }
+
+  HostStatus ZX_CALL getProp(HostSymbol property, HostValue* out) override {
+    if (out == nullptr) return ResultHostFailure;
+    *out = VoidValue;
+    ValueSlot* slot = table_.find(value_);
+    if (slot == nullptr || property != symbols_.intern("length")) return ResultHostFailure;
+    const auto length = static_cast<int32_t>(slot->bytes.size());
+    *out = table_.make(StandInInteger, [&](ValueSlot& made) { made.integer = length; });
+    return StatusOk;
+  }
+
+  HostStatus ZX_CALL getBytes(uint8_t** bytes) override {
+    if (bytes == nullptr) return ResultHostFailure;
+    *bytes = noBytes;
+    ValueSlot* slot = table_.find(value_);
+    if (slot == nullptr) return ResultHostFailure;
+    if (!slot->bytes.empty()) *bytes = slot->bytes.data();
+    return StatusOk;
+  }
+
+ private:
+  StandInObjects& owner_;
+  ValueTable& table_;
+  SymbolTable& symbols_;
+  HostValue value_;
+  bool isByteArray_;
+  std::atomic<int32_t> references_{1};
+};
+
+}  // namespace
+
+StandInObjects::StandInObjects(ValueTable& table, SymbolTable& symbols)
+    : HostService(hostids::ObjectService), table_(table), symbols_(symbols) {}
+
+HostStatus ZX_CALL StandInObjects::valueToObject(const HostValue* value, IMoaUnknown** out) {
+  if (out == nullptr) return ResultHostFailure;
+  *out = nullptr;
+  if (value == nullptr) return ResultHostFailure;
+  ValueSlot* slot = table_.find(*value);
+  if (slot == nullptr) {
+    if (!sameValue(*value, VoidValue)) table_.noteStaleUse();
+    return ResultHostFailure;
+  }
+  if (slot->kind != StandInByteArray && slot->kind != StandInObject) return ResultHostFailure;
+  auto* object =
+      new ValueObject(*this, table_, symbols_, *value, slot->kind == StandInByteArray);
+  liveObjects_.fetch_add(1, std::memory_order_acq_rel);
+  *out = static_cast<IHostByteArray*>(object);
+  return StatusOk;
+}
+
+HostStatus ZX_CALL StandInObjects::newByteArray(const void* bytes, int32_t size, HostValue* out) {
+  if (out == nullptr) return ResultHostFailure;
+  *out = VoidValue;
+  if (size < 0 || (size > 0 && bytes == nullptr)) return ResultHostFailure;
+  const bool writable = !failWrites_.load(std::memory_order_acquire);
+  *out = table_.make(StandInByteArray, [&](ValueSlot& slot) {
+    if (writable && size > 0) {
+      const auto* first = static_cast<const uint8_t*>(bytes);
+      slot.bytes.assign(first, first + size);
+    }
+  });
+  return writable ? StatusOk : ResultHostFailure;
+}
+
+}  // namespace standin

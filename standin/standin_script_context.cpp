@@ -1,0 +1,113 @@
+#include "standin/standin_script_context.h"
+
+#include <algorithm>
+
+#include "host/host_ids.h"
+#include "host/host_status.h"
+#include "standin/lingo_notation.h"
+
+namespace standin {
+
+StandInScriptContext::StandInScriptContext(ValueTable& table, SymbolTable& symbols)
+    : table_(table), symbols_(symbols) {}
+
+StandInScriptContext::~StandInScriptContext() { clearCalls(); }
+
+HostStatus ZX_CALL StandInScriptContext::queryInterface(const HostGuid* id, void** out) {
+  if (out == nullptr) return ResultHostFailure;
+  *out = nullptr;
+  if (id == nullptr) return ResultNoInterface;
+  if (*id == hostids::Unknown) {
+    addRef();
+    *out = static_cast<IHostScriptContext*>(this);
+    return StatusOk;
+  }
+  if (*id == hostids::CallGuard) {
+    addRef();
+    *out = static_cast<IHostCallGuard*>(this);
+    return StatusOk;
+  }
+  return ResultNoInterface;
+}
+
+// Host thread only, like everything a script context does.
+uint32_t ZX_CALL StandInScriptContext::addRef() { return static_cast<uint32_t>(++references_); }
+
+uint32_t ZX_CALL StandInScriptContext::release() {
+  --references_;
+  return static_cast<uint32_t>(std::max(references_, 0));
+}
+
+void StandInScriptContext::setHandler(const std::string& name, Handler handler) {
+  handlers_[name] = std::move(handler);
+}
+
+void StandInScriptContext::setObjectHandler(const std::string& object, const std::string& name,
+                                            Handler handler) {
+  objectHandlers_[{object, name}] = std::move(handler);
+}
+
+const Handler* StandInScriptContext::findHandler(const std::string& name, int32_t count,
+                                                 const HostValue* args) const {
+  if (count > 0) {
+    const ValueSlot* target = table_.find(args[0]);
+    if (target != nullptr && target->kind == StandInObject) {
+      auto found = objectHandlers_.find({target->text, name});
+      if (found != objectHandlers_.end()) return &found->second;
+    }
+  }
+  auto found = handlers_.find(name);
+  return found == handlers_.end() ? nullptr : &found->second;
+}
+
+HostStatus ZX_CALL StandInScriptContext::callHandler(HostSymbol handler, int32_t count,
+                                                     const HostValue* args, HostValue* result) {
+  if (result != nullptr) *result = VoidValue;
+  if (count < 0 || (count > 0 && args == nullptr)) return ResultHostFailure;
+
+  RecordedCall record;
+  record.handler = symbols_.name(handler);
+  for (int32_t i = 0; i < count; ++i) {
+    if (i > 0) record.text += ", ";
+    record.text += formatLingo(table_, symbols_, args[i]);
+    if (recordCopies_ && table_.retain(args[i])) record.copies.push_back(args[i]);
+  }
+  calls_.push_back(std::move(record));
+
+  if (failCalls_) return ResultHostFailure;
+  const Handler* found = findHandler(calls_.back().handler, count, args);
+  if (found == nullptr) return ResultHostFailure;
+  // Copied, so that a handler that replaces handlers does not run destroyed code.
+  const Handler call = *found;
+  return call(HandlerCall{symbols_.name(handler), args, count});
+}
+
+void StandInScriptContext::clearCalls() {
+  for (RecordedCall& call : calls_) {
+    for (const HostValue& copy : call.copies) table_.release(copy);
+  }
+  calls_.clear();
+}
+
+HostStatus ZX_CALL StandInScriptContext::saveCallContext(CallGuardState* state) {
+  if (state == nullptr) return ResultHostFailure;
+  ++saves_;
+  const uint32_t token = nextSaveToken_++;
+  openSaves_.push_back(token);
+  *state = CallGuardState{{0x5a5e5a5e, token, 0, 0}};
+  return StatusOk;
+}
+
+HostStatus ZX_CALL StandInScriptContext::restoreCallContext(CallGuardState* state) {
+  if (state == nullptr) return ResultHostFailure;
+  ++restores_;
+  if (openSaves_.empty() || state->words[0] != 0x5a5e5a5e ||
+      state->words[1] != openSaves_.back()) {
+    ++unmatchedRestores_;
+    return ResultHostFailure;
+  }
+  openSaves_.pop_back();
+  return StatusOk;
+}
+
+}  // namespace standin

@@ -1,0 +1,104 @@
+// The stand-in host's script context: Lingo handlers that tests and tools
+// register, the record of every call, and the call guard.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/host_script_context.h"
+#include "standin/host_service.h"
+#include "standin/symbol_table.h"
+#include "standin/value_table.h"
+
+namespace standin {
+
+// One call of a handler: the handler's name and its borrowed arguments.
+struct HandlerCall {
+  std::string handler;
+  const HostValue* args;
+  int32_t count;
+};
+
+// A handler returns the status that callHandler passes on.
+using Handler = std::function<HostStatus(const HandlerCall& call)>;
+
+// What the context remembers of one call.
+struct RecordedCall {
+  std::string handler;
+  std::string text;               // the arguments in Lingo notation, joined by ", "
+  std::vector<HostValue> copies;  // retained arguments, when copies are recorded
+};
+
+class StandInScriptContext final : public IHostScriptContext, public IHostCallGuard {
+ public:
+  StandInScriptContext(ValueTable& table, SymbolTable& symbols);
+  ~StandInScriptContext();
+
+  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) override;
+  uint32_t ZX_CALL addRef() override;
+  uint32_t ZX_CALL release() override;
+
+  HostStatus ZX_CALL callHandler(HostSymbol handler, int32_t count, const HostValue* args,
+                                 HostValue* result) override;
+  HostStatus ZX_CALL saveCallContext(CallGuardState* state) override;
+  HostStatus ZX_CALL restoreCallContext(CallGuardState* state) override;
+
+  // A handler with no target: called when args[0] is not a script object
+  // that has a handler of that name.
+  void setHandler(const std::string& name, Handler handler);
+  // A handler of the script object named `object` (see StandInHost::makeObject),
+  // called when that object is args[0].
+  void setObjectHandler(const std::string& object, const std::string& name, Handler handler);
+  // While set, callHandler fails at once without calling anything.
+  void failCalls(bool fail) { failCalls_ = fail; }
+  // Record retained copies of the arguments as well as their text.
+  void recordCopies(bool record) { recordCopies_ = record; }
+
+  const std::vector<RecordedCall>& calls() const { return calls_; }
+  // Forgets the recorded calls and releases their copies.
+  void clearCalls();
+
+  int32_t references() const { return references_; }
+  int32_t saves() const { return saves_; }
+  int32_t restores() const { return restores_; }
+  // Restores whose state did not come from the latest open save.
+  int32_t unmatchedRestores() const { return unmatchedRestores_; }
+
+ private:
+  const Handler* findHandler(const std::string& name, int32_t count, const HostValue* args) const;
+
+  ValueTable& table_;
+  SymbolTable& symbols_;
+  std::map<std::string, Handler> handlers_;
+  std::map<std::pair<std::string, std::string>, Handler> objectHandlers_;
+  std::vector<RecordedCall> calls_;
+  bool failCalls_ = false;
+  bool recordCopies_ = false;
+  int32_t references_ = 0;
+  int32_t saves_ = 0;
+  int32_t restores_ = 0;
+  int32_t unmatchedRestores_ = 0;
+  std::vector<uint32_t> openSaves_;
+  uint32_t nextSaveToken_ = 1;
+};
+
+class StandInScriptContextSource final : public HostService<IHostScriptContextSource> {
+ public:
+  explicit StandInScriptContextSource(StandInScriptContext& context)
+      : HostService(hostids::ScriptContextSourceService), context_(context) {}
+
+  HostStatus ZX_CALL getScriptContext(IHostScriptContext** out) override {
+    if (out == nullptr) return ResultHostFailure;
+    context_.addRef();
+    *out = &context_;
+    return StatusOk;
+  }
+
+ private:
+  StandInScriptContext& context_;
+};
+
+}  // namespace standin

@@ -1,0 +1,170 @@
+#include "standin/standin_values.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "standin/value_conversions.h"
+
+namespace standin {
+namespace {
+
+// What a non-string gives when its text is asked for: empty, never null.
+char emptyText[1] = {'\0'};
+
+}  // namespace
+
+StandInValues::StandInValues(ValueTable& table, SymbolTable& symbols)
+    : HostService(hostids::ValueService), table_(table), symbols_(symbols) {}
+
+ValueSlot* StandInValues::live(const HostValue* value) {
+  if (value == nullptr || sameValue(*value, VoidValue)) return nullptr;
+  ValueSlot* slot = table_.find(*value);
+  if (slot == nullptr) table_.noteStaleUse();
+  return slot;
+}
+
+HostStatus ZX_CALL StandInValues::valueType(const HostValue* value, int32_t* kind) {
+  if (kind == nullptr) return ResultHostFailure;
+  *kind = KindVoid;
+  if (value == nullptr) return ResultHostFailure;
+  if (sameValue(*value, VoidValue)) return StatusOk;
+  ValueSlot* slot = live(value);
+  if (slot == nullptr) return ResultHostFailure;
+  *kind = slot->kind;
+  return StatusOk;
+}
+
+HostStatus ZX_CALL StandInValues::valueToInteger(const HostValue* value, int32_t* out) {
+  if (out == nullptr) return ResultHostFailure;
+  *out = 0;
+  ValueSlot* slot = live(value);
+  if (slot == nullptr) return ResultHostFailure;
+  switch (slot->kind) {
+    case StandInInteger:
+      *out = slot->integer;
+      return StatusOk;
+    case StandInFloat:
+      *out = integerOfDouble(slot->number);
+      return StatusOk;
+    case StandInString:
+      return leadingInteger(slot->text, out) ? StatusOk : ResultHostFailure;
+    default:
+      return ResultHostFailure;
+  }
+}
+
+HostStatus ZX_CALL StandInValues::valueToDouble(const HostValue* value, double* out) {
+  if (out == nullptr) return ResultHostFailure;
+  *out = 0.0;
+  ValueSlot* slot = live(value);
+  if (slot == nullptr) return ResultHostFailure;
+  switch (slot->kind) {
+    case StandInInteger:
+      *out = slot->integer;
+      return StatusOk;
+    case StandInFloat:
+      *out = slot->number;
+      return StatusOk;
+    case StandInString:
+      return leadingNumber(slot->text, out) ? StatusOk : ResultHostFailure;
+    default:
+      return ResultHostFailure;
+  }
+}
+
+HostStatus ZX_CALL StandInValues::valueToSymbol(const HostValue* value, HostSymbol* out) {
+  if (out == nullptr) return ResultHostFailure;
+  *out = NoSymbol;
+  ValueSlot* slot = live(value);
+  if (slot == nullptr || slot->kind != StandInSymbol) return ResultHostFailure;
+  *out = slot->symbol;
+  return StatusOk;
+}
+
+HostStatus ZX_CALL StandInValues::copyString(const HostValue* value, char* buffer,
+                                             int32_t capacity) {
+  if (buffer == nullptr || capacity <= 0) return ResultHostFailure;
+  buffer[0] = '\0';
+  ValueSlot* slot = live(value);
+  if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
+  const size_t count = std::min(slot->text.size(), static_cast<size_t>(capacity) - 1);
+  std::memcpy(buffer, slot->text.data(), count);
+  buffer[count] = '\0';
+  return StatusOk;
+}
+
+HostStatus ZX_CALL StandInValues::stringLength(const HostValue* value, int32_t* out) {
+  if (out == nullptr) return ResultHostFailure;
+  *out = 0;
+  ValueSlot* slot = live(value);
+  if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
+  *out = static_cast<int32_t>(slot->text.size());
+  return StatusOk;
+}
+
+HostStatus ZX_CALL StandInValues::lockString(const HostValue* value, char** bytes) {
+  if (bytes == nullptr) return ResultHostFailure;
+  *bytes = emptyText;
+  ValueSlot* slot = live(value);
+  if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
+  // std::string keeps a NUL after its bytes, so the text is terminated.
+  *bytes = slot->text.data();
+  openLocks_.fetch_add(1, std::memory_order_relaxed);
+  return StatusOk;
+}
+
+HostStatus ZX_CALL StandInValues::unlockString(const HostValue* value) {
+  ValueSlot* slot = live(value);
+  if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
+  openLocks_.fetch_sub(1, std::memory_order_relaxed);
+  return StatusOk;
+}
+
+HostStatus ZX_CALL StandInValues::integerToValue(int32_t number, HostValue* out) {
+  if (out == nullptr) return ResultHostFailure;
+  *out = table_.make(StandInInteger, [&](ValueSlot& slot) { slot.integer = number; });
+  return StatusOk;
+}
+
+HostStatus ZX_CALL StandInValues::doubleToValue(double number, HostValue* out) {
+  if (out == nullptr) return ResultHostFailure;
+  *out = table_.make(StandInFloat, [&](ValueSlot& slot) { slot.number = number; });
+  return StatusOk;
+}
+
+HostStatus ZX_CALL StandInValues::symbolToValue(HostSymbol symbol, HostValue* out) {
+  if (out == nullptr) return ResultHostFailure;
+  *out = VoidValue;
+  if (!symbols_.isSymbol(symbol)) return ResultHostFailure;
+  *out = table_.make(StandInSymbol, [&](ValueSlot& slot) { slot.symbol = symbol; });
+  return StatusOk;
+}
+
+HostStatus ZX_CALL StandInValues::stringToValue(const char* text, HostValue* out) {
+  if (out == nullptr) return ResultHostFailure;
+  *out = VoidValue;
+  if (text == nullptr) return ResultHostFailure;
+  *out = table_.make(StandInString, [&](ValueSlot& slot) { slot.text.assign(text); });
+  return StatusOk;
+}
+
+HostStatus ZX_CALL StandInValues::retainValue(const HostValue* value) {
+  if (value == nullptr) return ResultHostFailure;
+  return table_.retain(*value) ? StatusOk : ResultHostFailure;
+}
+
+HostStatus ZX_CALL StandInValues::releaseValue(const HostValue* value) {
+  if (value == nullptr) return ResultHostFailure;
+  return table_.release(*value) ? StatusOk : ResultHostFailure;
+}
+
+HostStatus ZX_CALL StandInValues::stringToSymbol(const char* text, HostSymbol* out) {
+  if (out == nullptr) return ResultHostFailure;
+  *out = NoSymbol;
+  if (text == nullptr) return ResultHostFailure;
+  *out = symbols_.intern(text);
+  return StatusOk;
+}
+
+}  // namespace standin

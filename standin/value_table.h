@@ -1,0 +1,115 @@
+// The stand-in host's store of Lingo values.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/host_types.h"
+
+namespace standin {
+
+// Kind codes. The library tells apart only those of HostValueKind; symbols
+// and script objects are the "other" kinds.
+enum StandInKind : int32_t {
+  StandInVoid = KindVoid,
+  StandInInteger = KindInteger,
+  StandInSymbol = 2,
+  StandInString = KindString,
+  StandInFloat = KindFloat,
+  StandInList = KindList,
+  StandInPropList = KindPropList,
+  StandInObject = 11,
+  StandInByteArray = KindByteArray,
+};
+
+// One value. Its fields are written by the thread that makes it, before the
+// value is published, and read afterwards by whoever holds a reference.
+struct ValueSlot {
+  std::atomic<uint32_t> serial{0};  // 0 while the slot is free
+  std::atomic<int32_t> refs{0};
+  int32_t kind = StandInVoid;
+  int32_t integer = 0;
+  double number = 0.0;
+  HostSymbol symbol = NoSymbol;
+  std::string text;               // string bytes (NULs allowed), object name
+  std::vector<HostValue> items;   // list elements, property-list values
+  std::vector<HostValue> keys;    // property-list keys
+  std::vector<uint8_t> bytes;     // byte-array contents
+};
+
+// Values live in slots that never move. A HostValue is (slot index, serial):
+// a released value's serial no longer matches its slot, so later use or a
+// second release is detected instead of touching another value.
+//
+// Reads take no lock. Making and freeing values take a lock on one of a few
+// free-list stripes, chosen per thread, so a receiving thread that makes
+// values does not wait for the host thread that reads or frees others.
+class ValueTable {
+ public:
+  ValueTable();
+  ~ValueTable();
+  ValueTable(const ValueTable&) = delete;
+  ValueTable& operator=(const ValueTable&) = delete;
+
+  // A new slot of `kind` with one reference. `fill` sets its fields before
+  // it becomes visible.
+  template <typename Fill>
+  HostValue make(int32_t kind, Fill&& fill) {
+    uint32_t index = takeIndex();
+    ValueSlot& slot = slotAt(index);
+    slot.kind = kind;
+    fill(slot);
+    return publish(index, slot);
+  }
+
+  // The live slot of `value`, or null when it is VOID, dead or never was.
+  ValueSlot* find(const HostValue& value) const;
+  // True when `value` is VOID or alive.
+  bool isValid(const HostValue& value) const;
+
+  // False (and counted) when the value is not alive.
+  bool retain(const HostValue& value);
+  bool release(const HostValue& value);
+
+  // Counted whenever an operation meets a value that is no longer alive.
+  void noteStaleUse() { staleUses_.fetch_add(1, std::memory_order_relaxed); }
+
+  int64_t liveCount() const { return live_.load(std::memory_order_acquire); }
+  int64_t invalidReleaseCount() const { return invalidReleases_.load(std::memory_order_acquire); }
+  int64_t staleUseCount() const { return staleUses_.load(std::memory_order_acquire); }
+  // Values made since the table was created.
+  int64_t madeCount() const { return made_.load(std::memory_order_relaxed); }
+
+ private:
+  static constexpr uint32_t ChunkBits = 12;
+  static constexpr uint32_t ChunkSize = 1u << ChunkBits;
+  static constexpr uint32_t MaxChunks = 1u << 14;
+  static constexpr int Stripes = 8;
+
+  struct Stripe {
+    std::mutex mutex;
+    std::vector<uint32_t> freeIndices;  // guarded by mutex
+  };
+
+  uint32_t takeIndex();
+  void giveBackIndex(uint32_t index);
+  ValueSlot& slotAt(uint32_t index);
+  HostValue publish(uint32_t index, ValueSlot& slot);
+  void destroy(ValueSlot& slot, uint32_t index, std::vector<HostValue>& children);
+
+  std::unique_ptr<std::atomic<ValueSlot*>[]> chunks_;
+  std::atomic<uint32_t> nextFresh_{1};  // index 0 is VOID
+  std::atomic<uint32_t> nextSerial_{1};
+  Stripe stripes_[Stripes];
+
+  std::atomic<int64_t> live_{0};
+  std::atomic<int64_t> made_{0};
+  std::atomic<int64_t> invalidReleases_{0};
+  std::atomic<int64_t> staleUses_{0};
+};
+
+}  // namespace standin
