@@ -1,0 +1,177 @@
+#include "receive/message_conversion.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/owned_value.h"
+
+namespace {
+
+// Builds the argument containers: `body` at the bottom of the stack, one
+// more container for each array that is open. An explicit stack, because
+// one datagram can open thousands of arrays.
+class ArgumentBuilder {
+ public:
+  ArgumentBuilder(const ConversionSettings& settings, const ReceivingServices& services)
+      : settings_(settings), values_(services.values), lists_(services.lists) {
+    open();
+  }
+
+  // Adds a value made for the current container; takes over its reference.
+  void add(HostValue made, int32_t typeIndex) {
+    OwnedValue value = OwnedValue::adopt(values_, made);
+    const HostValue& container = stack_.back().get();
+    if (!settings_.asPropList) {
+      lists_->appendToList(&container, value.ptr());
+      return;
+    }
+    OwnedValue key(values_);
+    values_->symbolToValue(settings_.typeSymbols->symbols[typeIndex], key.out());
+    lists_->addProp(&container, key.ptr(), value.ptr());
+  }
+
+  void openArray() { open(); }
+
+  void closeArray() {
+    if (stack_.size() < 2) return;  // unbalanced: cannot pass validation
+    OwnedValue array = std::move(stack_.back());
+    stack_.pop_back();
+    add(array.release(), TypeArray);
+  }
+
+  // The body; empty arrays left open (none after validation) are dropped.
+  HostValue finish() {
+    stack_.resize(1);
+    return stack_.front().release();
+  }
+
+ private:
+  void open() {
+    OwnedValue container(values_);
+    if (settings_.asPropList) {
+      lists_->newPropList(container.out());
+    } else {
+      lists_->newList(container.out());
+    }
+    stack_.push_back(std::move(container));
+  }
+
+  const ConversionSettings& settings_;
+  IHostValues* values_;
+  IHostLists* lists_;
+  std::vector<OwnedValue> stack_;
+};
+
+HostValue makeInteger(IHostValues* values, int32_t number) {
+  HostValue made = VoidValue;
+  values->integerToValue(number, &made);
+  return made;
+}
+
+HostValue makeDouble(IHostValues* values, double number) {
+  HostValue made = VoidValue;
+  values->doubleToValue(number, &made);
+  return made;
+}
+
+HostValue makeBlob(const ConversionSettings& settings, const ReceivingServices& services,
+                   const osc::ReceivedMessageArgument& argument) {
+  const void* data = nullptr;
+  osc::osc_bundle_element_size_t size = 0;
+  argument.AsBlobUnchecked(data, size);
+  HostValue made = VoidValue;
+  if (settings.blobsAsByteArrays) {
+    services.objects->newByteArray(data, size, &made);
+    return made;
+  }
+  // A string of the right length first, then its bytes overwritten, so
+  // that NUL bytes in the blob survive.
+  const std::string spaces(static_cast<size_t>(size), ' ');
+  services.values->stringToValue(spaces.c_str(), &made);
+  char* bytes = nullptr;
+  if (services.values->lockString(&made, &bytes) == StatusOk && size > 0) {
+    std::memcpy(bytes, data, static_cast<size_t>(size));
+  }
+  services.values->unlockString(&made);
+  return made;
+}
+
+}  // namespace
+
+std::unique_ptr<ReceivedItem> convertMessage(const osc::ReceivedMessage& message,
+                                             const ConversionSettings& settings,
+                                             const ReceivingServices& services) {
+  IHostValues* values = services.values;
+  OwnedValue head(values);
+  values->stringToValue(message.AddressPattern(), head.out());
+
+  ArgumentBuilder builder(settings, services);
+  for (auto argument = message.ArgumentsBegin(); argument != message.ArgumentsEnd(); ++argument) {
+    switch (argument->TypeTag()) {
+      case osc::INT32_TYPE_TAG:
+        builder.add(makeInteger(values, argument->AsInt32Unchecked()), TypeInt32);
+        break;
+      case osc::FLOAT_TYPE_TAG:
+        builder.add(makeDouble(values, argument->AsFloatUnchecked()), TypeFloat32);
+        break;
+      case osc::STRING_TYPE_TAG: {
+        HostValue made = VoidValue;
+        values->stringToValue(argument->AsString(), &made);
+        builder.add(made, TypeString);
+        break;
+      }
+      case osc::BLOB_TYPE_TAG:
+        builder.add(makeBlob(settings, services, *argument), TypeBlob);
+        break;
+      case osc::TRUE_TYPE_TAG:
+        builder.add(makeInteger(values, 1), TypeBool);
+        break;
+      case osc::FALSE_TYPE_TAG:
+        builder.add(makeInteger(values, 0), TypeBool);
+        break;
+      case osc::CHAR_TYPE_TAG:
+        // The last byte of the word, sign-extended.
+        builder.add(makeInteger(values, static_cast<int32_t>(static_cast<int8_t>(
+                                            argument->AsInt32Unchecked() & 0xff))),
+                    TypeChar);
+        break;
+      case osc::DOUBLE_TYPE_TAG:
+        builder.add(makeDouble(values, argument->AsDoubleUnchecked()), TypeDouble);
+        break;
+      case osc::INFINITUM_TYPE_TAG:
+        builder.add(makeInteger(values, 0), TypeInfinitum);
+        break;
+      case osc::INT64_TYPE_TAG:
+        builder.add(makeDouble(values, static_cast<double>(argument->AsInt64Unchecked())),
+                    TypeInt64);
+        break;
+      case osc::MIDI_MESSAGE_TYPE_TAG:
+        builder.add(makeDouble(values, argument->AsMidiMessageUnchecked()), TypeMidi);
+        break;
+      case osc::NIL_TYPE_TAG:
+        builder.add(makeInteger(values, 0), TypeNil);
+        break;
+      case osc::RGBA_COLOR_TYPE_TAG:
+        builder.add(makeDouble(values, argument->AsRgbaColorUnchecked()), TypeRgba);
+        break;
+      case osc::TIME_TAG_TYPE_TAG:
+        builder.add(makeDouble(values, static_cast<double>(argument->AsTimeTagUnchecked())),
+                    TypeTime);
+        break;
+      case osc::ARRAY_BEGIN_TYPE_TAG:
+        builder.openArray();
+        break;
+      case osc::ARRAY_END_TYPE_TAG:
+        builder.closeArray();
+        break;
+      default:
+        break;  // 'S' and anything else: passed over
+    }
+  }
+  OwnedValue body = OwnedValue::adopt(values, builder.finish());
+  auto item = std::make_unique<ReceivedItem>(settings.itemValues, head.get(), body.get());
+  head.release();
+  body.release();
+  return item;
+}

@@ -1,0 +1,128 @@
+#include "receive/ofx_osc_receiver.h"
+
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <system_error>
+
+#include "receive/bundle_markers.h"
+#include "receive/message_conversion.h"
+#include "receive/packet_validation.h"
+#include "receive/receiving_services.h"
+#include "xtra/process_state.h"
+
+ofxOscReceiver::ofxOscReceiver(IHostValues* values) : itemValues(values) {}
+
+ofxOscReceiver::~ofxOscReceiver() { stopReceiving(); }
+
+void ofxOscReceiver::setLastError(const char* text) {
+  std::strncpy(lastErrorText, text, LastErrorSize - 1);
+  lastErrorText[LastErrorSize - 1] = '\0';
+  // The codec's texts end in a line feed; the script gets the reason alone.
+  size_t length = std::strlen(lastErrorText);
+  while (length > 0 && (lastErrorText[length - 1] == '\n' || lastErrorText[length - 1] == '\r')) {
+    lastErrorText[--length] = '\0';
+  }
+}
+
+bool ofxOscReceiver::startReceiving(int32_t port, bool propList, bool byteArrays,
+                                    const TypeSymbolTable* table) {
+  if (listenSocket) stopReceiving();
+  // The codec would bind the low 16 bits of any other value: a port nobody asked for.
+  if (port < -1 || port > 65535) {
+    setLastError("invalid udp port");
+    return false;
+  }
+  asPropList = propList;
+  blobsAsByteArrays = byteArrays;
+  typeSymbols = table;
+  threadFinished.store(false, std::memory_order_release);
+
+  try {
+    listenSocket = std::make_unique<UdpListeningReceiveSocket>(
+        IpEndpointName(IpEndpointName::ANY_ADDRESS, port), this);
+  } catch (const std::exception& failure) {
+    setLastError(failure.what());
+    threadFinished.store(true, std::memory_order_release);
+    return false;
+  }
+
+  try {
+    receiveThread = std::thread(&ofxOscReceiver::receiveLoop, this);
+  } catch (const std::exception&) {
+    listenSocket.reset();
+    threadFinished.store(true, std::memory_order_release);
+    setLastError("unable to start receiving thread");
+    return false;
+  }
+  return true;
+}
+
+void ofxOscReceiver::receiveLoop() {
+  try {
+    listenSocket->Run();
+  } catch (...) {
+    // "select failed" or out of memory: the thread ends, but cleanly.
+  }
+  threadFinished.store(true, std::memory_order_release);
+}
+
+void ofxOscReceiver::stopReceiving() {
+  if (listenSocket) {
+    // The codec clears its break flag when Run starts, so a break sent
+    // before the thread got there is lost: repeat it until the thread is out.
+    while (!threadFinished.load(std::memory_order_acquire)) {
+      listenSocket->AsynchronousBreak();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    receiveThread.join();
+    listenSocket.reset();
+  }
+  // Destroyed here, outside the queue's mutex.
+  queue.takeAll();
+}
+
+std::unique_ptr<ReceivedItem> ofxOscReceiver::popItem() { return queue.pop(); }
+
+void ofxOscReceiver::push(std::unique_ptr<ReceivedItem> item) {
+  std::unique_ptr<ReceivedItem> removed = queue.push(std::move(item));
+  if (removed) evicted.fetch_add(1, std::memory_order_relaxed);
+}
+
+void ofxOscReceiver::ProcessPacket(const char* data, int size,
+                                   const IpEndpointName& remoteEndpoint) {
+  if (size <= 0 || !isWellFormedPacket(data, static_cast<size_t>(size))) {
+    rejected.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
+  try {
+    osc::OscPacketListener::ProcessPacket(data, size, remoteEndpoint);
+    processed.fetch_add(1, std::memory_order_relaxed);
+  } catch (...) {
+    rejected.fetch_add(1, std::memory_order_relaxed);
+  }
+}
+
+void ofxOscReceiver::ProcessBundle(const osc::ReceivedBundle& bundle,
+                                   const IpEndpointName& remoteEndpoint) {
+  ReceivingServices services(sharedBroker.load(std::memory_order_acquire),
+                             ReceivingServices::ValuesOnly);
+  if (!services.ready()) return;
+  push(makeBundleStart(services.values, itemValues, bundle.TimeTag()));
+  for (auto element = bundle.ElementsBegin(); element != bundle.ElementsEnd(); ++element) {
+    if (element->IsBundle()) {
+      ProcessBundle(osc::ReceivedBundle(*element), remoteEndpoint);
+    } else {
+      ProcessMessage(osc::ReceivedMessage(*element), remoteEndpoint);
+    }
+  }
+  push(makeBundleEnd(services.values, itemValues));
+}
+
+void ofxOscReceiver::ProcessMessage(const osc::ReceivedMessage& message, const IpEndpointName&) {
+  ReceivingServices services(sharedBroker.load(std::memory_order_acquire),
+                             ReceivingServices::ValuesAndContainers);
+  if (!services.ready() || typeSymbols == nullptr) return;
+  const ConversionSettings settings{asPropList, blobsAsByteArrays, typeSymbols, itemValues};
+  push(convertMessage(message, settings, services));
+}

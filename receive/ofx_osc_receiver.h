@@ -1,0 +1,84 @@
+// The receiving half of an instance: a UDP port, its thread and the queue
+// of converted items.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+
+#include "host/host_values.h"
+#include "ip/UdpSocket.h"
+#include "osc/OscPacketListener.h"
+#include "receive/received_queue.h"
+#include "xtra/type_symbol_table.h"
+
+class ofxOscReceiver : public osc::OscPacketListener {
+ public:
+  static constexpr size_t LastErrorSize = 256;
+
+  // Idle: no socket, no thread. `itemValues` is the value service that
+  // items are released with; it must outlive the receiver.
+  explicit ofxOscReceiver(IHostValues* itemValues);
+  ~ofxOscReceiver() override;
+  ofxOscReceiver(const ofxOscReceiver&) = delete;
+  ofxOscReceiver& operator=(const ofxOscReceiver&) = delete;
+
+  // Host thread. Stops a running receiver (dropping what it queued), binds
+  // a UDP socket to `port` on every local IPv4 address (-1 and 0 let the
+  // system choose) and starts the receiving thread. False, with the reason
+  // in lastError(), when the port is outside -1..65535, the socket cannot
+  // be made or bound, or the thread cannot start. `typeSymbols` must stay
+  // valid until stopReceiving returns.
+  bool startReceiving(int32_t port, bool asPropList, bool blobsAsByteArrays,
+                      const TypeSymbolTable* typeSymbols);
+
+  // Host thread. Ends the thread and closes the socket if it runs, then
+  // destroys every queued item.
+  void stopReceiving();
+
+  // Host thread. The oldest queued item, owned by the caller, or null.
+  std::unique_ptr<ReceivedItem> popItem();
+  size_t queuedCount() const { return queue.size(); }
+  bool running() const { return listenSocket != nullptr; }
+
+  // The reason the last start failed, without the codec's line feed.
+  const char* lastError() const { return lastErrorText; }
+
+  // Receiving thread, for the converters. Takes ownership of `item`.
+  void push(std::unique_ptr<ReceivedItem> item);
+
+  // Any thread.
+  uint64_t datagramsProcessed() const { return processed.load(std::memory_order_acquire); }
+  uint64_t datagramsRejected() const { return rejected.load(std::memory_order_acquire); }
+  uint64_t itemsEvicted() const { return evicted.load(std::memory_order_acquire); }
+
+ protected:
+  // Receiving thread. Each datagram is taken apart whole before anything is
+  // converted; a malformed one adds nothing and is counted. No exception
+  // leaves: one bad datagram must not end the thread.
+  void ProcessPacket(const char* data, int size, const IpEndpointName& remoteEndpoint) override;
+  void ProcessBundle(const osc::ReceivedBundle& bundle,
+                     const IpEndpointName& remoteEndpoint) override;
+  void ProcessMessage(const osc::ReceivedMessage& message,
+                      const IpEndpointName& remoteEndpoint) override;
+
+ private:
+  void setLastError(const char* text);
+  void receiveLoop();
+
+  char lastErrorText[LastErrorSize] = {};
+  ReceivedQueue queue;
+  std::unique_ptr<UdpListeningReceiveSocket> listenSocket;
+  std::thread receiveThread;
+  std::atomic<bool> threadFinished{true};
+  // Written before the thread starts, read only by it.
+  bool asPropList = false;
+  bool blobsAsByteArrays = false;
+  const TypeSymbolTable* typeSymbols = nullptr;
+  IHostValues* itemValues;
+
+  std::atomic<uint64_t> processed{0};
+  std::atomic<uint64_t> rejected{0};
+  std::atomic<uint64_t> evicted{0};
+};

@@ -1,0 +1,24 @@
+// Conversions of Lingo numbers to the OSC argument types. None of them can
+// invoke undefined behaviour, whatever the double.
+#pragma once
+
+#include <cstdint>
+
+// Truncated toward zero; NaN gives 0; beyond the signed 64-bit range saturates.
+int64_t int64FromDouble(double number);
+
+// The 64-bit time tag of a double: truncated toward zero as a signed
+// number, except that [2^63, 2^64) converts as unsigned, so that real NTP
+// times (whose top bit is set) survive a round trip. NaN gives 0; beyond
+// the range saturates.
+uint64_t timeTagFromDouble(double number);
+
+// The 64-bit time tag of a Lingo integer: sign-extended, so -1 sets every bit.
+uint64_t timeTagFromInteger(int32_t number);
+
+// The low 32 bits of int64FromDouble: a MIDI message or an RGBA colour.
+uint32_t packedWordFromDouble(double number);
+
+// Rounded to the nearest float; finite values beyond the float range give
+// the signed infinity.
+float float32FromDouble(double number);

@@ -1,0 +1,76 @@
+// Reference counting shared by the three interface objects of an instance.
+#pragma once
+
+#include <atomic>
+#include <new>
+
+#include "host/host_status.h"
+#include "xtra/process_state.h"
+#include "xtra/xtra_instance.h"
+
+// An interface object belongs to one instance, its `owner`, and keeps the
+// owner alive: two owner references from its creation until it dies, plus
+// one for every reference added to the object itself. Its memory comes from
+// the owner's host allocator. Host thread only; refCount is atomic all the same.
+template <typename Derived, typename Interface>
+class XtraInterfaceObject : public Interface {
+ public:
+  using InterfaceType = Interface;
+
+  explicit XtraInterfaceObject(XtraInstance* ownerInstance) : owner(ownerInstance), refCount(1) {}
+
+  // Answered by the owner: it knows every interface of the class.
+  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) override {
+    return owner->header.object->queryInterface(id, out);
+  }
+
+  uint32_t ZX_CALL addRef() override {
+    owner->header.object->addRef();
+    return refCount.fetch_add(1, std::memory_order_relaxed) + 1;
+  }
+
+  uint32_t ZX_CALL release() override {
+    // Read before the object may be freed.
+    IMoaUnknown* ownerObject = owner->header.object;
+    IHostMemory* memory = owner->header.memory;
+    const uint32_t left = refCount.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0) {
+      static_cast<Derived*>(this)->~Derived();
+      memory->freeMemory(this);
+      --liveInterfaceCount;
+      ownerObject->release();
+    }
+    ownerObject->release();
+    return left;
+  }
+
+  XtraInstance* owner;
+  std::atomic<uint32_t> refCount;
+};
+
+// Makes an object of `Object` for `owner` in the owner's host memory and
+// stores its interface, with one reference for the caller, in *out. While
+// the allocation fails and the process has a new-handler, the handler runs
+// and the allocation is tried again; a handler that throws ends it.
+template <typename Object>
+HostStatus createInterfaceObject(XtraInstance* owner, void** out) {
+  *out = nullptr;
+  IHostMemory* memory = owner->header.memory;
+  void* block = memory->allocate(sizeof(Object));
+  while (block == nullptr) {
+    const std::new_handler handler = std::get_new_handler();
+    if (handler == nullptr) return ResultOutOfMemory;
+    try {
+      handler();
+    } catch (...) {
+      return ResultOutOfMemory;
+    }
+    block = memory->allocate(sizeof(Object));
+  }
+  auto* object = new (block) Object(owner);
+  owner->header.object->addRef();
+  owner->header.object->addRef();
+  ++liveInterfaceCount;
+  *out = static_cast<typename Object::InterfaceType*>(object);
+  return StatusOk;
+}

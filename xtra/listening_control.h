@@ -1,0 +1,30 @@
+// Turning receiving on and off from Lingo, and handing received items to
+// the script's handler on the host thread.
+#pragma once
+
+#include "host/host_notifications.h"
+#include "xtra/xtra_instance.h"
+
+class TStdXtra_IMoaMmXScript;
+
+// Lingo `startListening object me, integer port, integer asPropList,
+// symbol cbHandler, *cbTarget`. The result is the integer 1, or the reason
+// as a string. `script` is the object the call came through; it becomes
+// the refcon of the notification client's registration.
+void startListening(XtraInstance& instance, MethodCall& call, TStdXtra_IMoaMmXScript* script);
+
+// Lingo `stopListening`: ends the registration and stops the receiver.
+void stopListening(XtraInstance& instance);
+
+// Unregisters the notification client and gives back the references the
+// registration held (the client and the refcon).
+void endRegistration(XtraInstance& instance);
+
+// Gives back the retained target, if any.
+void dropTarget(XtraInstance& instance);
+
+// One delivery pass: at most the items queued when it begins, oldest first,
+// one handler call each. The pass holds its own references on the
+// scripting object (and so the instance), the client, the target and the
+// call guard, so that a handler may stop, restart or forget the instance.
+void deliverQueuedItems(TStdXtra_IMoaMmXScript* script, IMoaNotificationClient* client);

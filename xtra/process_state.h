@@ -1,0 +1,19 @@
+// Values shared by every instance of the loaded library.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "host/host_broker.h"
+
+// The broker of the most recently created instance. Written by
+// createInstance on the host thread; the receiving threads read it to reach
+// the host's services, so it is atomic.
+extern std::atomic<IHostBroker*> sharedBroker;
+
+// True when the host application is version 11 or later: received blobs
+// then become byte arrays rather than strings. Host thread only.
+extern bool isModernHost;
+
+// Interface objects alive. Host thread only.
+extern int32_t liveInterfaceCount;
