@@ -1,0 +1,102 @@
+#include "tests/support/udp_loopback.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace testsupport {
+namespace {
+
+int boundSocket(int* port) {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+  if (fd < 0) throw std::runtime_error("socket");
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    throw std::runtime_error("bind");
+  }
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  *port = ntohs(address.sin_port);
+  return fd;
+}
+
+}  // namespace
+
+UdpCapture::UdpCapture() {
+  socket_ = boundSocket(&port_);
+  const int size = 1 << 20;
+  ::setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+}
+
+UdpCapture::~UdpCapture() { ::close(socket_); }
+
+std::optional<Bytes> UdpCapture::receive(std::chrono::milliseconds wait) {
+  pollfd ready{socket_, POLLIN, 0};
+  if (::poll(&ready, 1, static_cast<int>(wait.count())) <= 0) return std::nullopt;
+  Bytes datagram(65536);
+  const ssize_t size = ::recv(socket_, datagram.data(), datagram.size(), 0);
+  if (size < 0) return std::nullopt;
+  datagram.resize(static_cast<size_t>(size));
+  return datagram;
+}
+
+bool UdpCapture::quiet(std::chrono::milliseconds wait) { return !receive(wait).has_value(); }
+
+UdpSender::UdpSender() {
+  socket_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+  if (socket_ < 0) throw std::runtime_error("socket");
+}
+
+UdpSender::~UdpSender() { ::close(socket_); }
+
+void UdpSender::send(int port, const Bytes& datagram) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  ::sendto(socket_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&address),
+           sizeof address);
+}
+
+int freeUdpPort() {
+  int port = 0;
+  const int fd = boundSocket(&port);
+  ::close(fd);
+  return port;
+}
+
+PortHolder::PortHolder() {
+  // Bound to every address, as a listening receiver would be.
+  socket_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+  port_ = ntohs(address.sin_port);
+}
+
+PortHolder::~PortHolder() { ::close(socket_); }
+
+std::string hex(const Bytes& bytes) {
+  std::string text;
+  char digits[4];
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    std::snprintf(digits, sizeof digits, "%02x", bytes[i]);
+    if (i > 0) text += (i % 4 == 0) ? "  " : " ";
+    text += digits;
+  }
+  return text;
+}
+
+}  // namespace testsupport
