@@ -41,6 +41,7 @@ class StandInHost {
   StandInLists& lists() { return lists_; }
   StandInObjects& objects() { return objects_; }
   StandInScriptContext& scriptContext() { return scriptContext_; }
+  const StandInScriptContext& scriptContext() const { return scriptContext_; }
   StandInNotifications& notifications() { return notifications_; }
   StandInRegistryCache& registry() { return registry_; }
   ValueTable& valueTable() { return table_; }

@@ -43,8 +43,12 @@ std::optional<Bytes> UdpCapture::receive(std::chrono::milliseconds wait) {
   pollfd ready{socket_, POLLIN, 0};
   if (::poll(&ready, 1, static_cast<int>(wait.count())) <= 0) return std::nullopt;
   Bytes datagram(65536);
-  const ssize_t size = ::recv(socket_, datagram.data(), datagram.size(), 0);
+  sockaddr_in source{};
+  socklen_t length = sizeof source;
+  const ssize_t size = ::recvfrom(socket_, datagram.data(), datagram.size(), 0,
+                                  reinterpret_cast<sockaddr*>(&source), &length);
   if (size < 0) return std::nullopt;
+  lastSourcePort_ = ntohs(source.sin_port);
   datagram.resize(static_cast<size_t>(size));
   return datagram;
 }

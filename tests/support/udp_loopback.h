@@ -25,10 +25,13 @@ class UdpCapture {
   std::optional<Bytes> receive(std::chrono::milliseconds wait = std::chrono::milliseconds(2000));
   // True when no datagram arrives within `wait`.
   bool quiet(std::chrono::milliseconds wait = std::chrono::milliseconds(100));
+  // The source port of the last datagram received.
+  int lastSourcePort() const { return lastSourcePort_; }
 
  private:
   int socket_ = -1;
   int port_ = 0;
+  int lastSourcePort_ = 0;
 };
 
 // Sends raw datagrams to 127.0.0.1.
