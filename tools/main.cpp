@@ -1,0 +1,101 @@
+// zephyx-host: a command-line host for the Zephyx library, built on the
+// stand-in host.
+#include <cerrno>
+#include <cstdlib>
+#include <iostream>
+#include <limits>
+
+#include "tools/commands.h"
+#include "tools/tool_host.h"
+
+namespace tool {
+namespace {
+
+const char Usage[] =
+    "usage: zephyx-host [--library PATH] COMMAND [ARGUMENTS]\n"
+    "\n"
+    "commands:\n"
+    "  info                          the library's classes, interfaces and message table\n"
+    "  send [--to HOST:PORT] [--buffer-size N] LITERAL...\n"
+    "                                send each Lingo literal, printing 1 or 0 for each\n"
+    "  listen [--port N] [--proplist] [--count N] [--timeout SECONDS] [--host-version TEXT]\n"
+    "                                print each handler call, one per line\n"
+    "  demo                          send to itself and check that everything arrived\n"
+    "\n"
+    "options:\n"
+    "  --library PATH   the library to load (default: libzephyx.so next to this program)\n"
+    "  --help           this text\n"
+    "  --version        the program's version\n";
+
+}  // namespace
+
+int usageError(const std::string& message) {
+  std::cerr << "zephyx-host: " << message << "\n" << "try 'zephyx-host --help'\n";
+  return ExitUsage;
+}
+
+bool parseInteger(const std::string& text, int32_t* out) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long value = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || value < std::numeric_limits<int32_t>::min() ||
+      value > std::numeric_limits<int32_t>::max()) {
+    return false;
+  }
+  *out = static_cast<int32_t>(value);
+  return true;
+}
+
+bool parseSeconds(const std::string& text, double* out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (*end != '\0' || !(value >= 0)) return false;
+  *out = value;
+  return true;
+}
+
+}  // namespace tool
+
+int main(int argc, char** argv) {
+  using namespace tool;
+  Options options;
+  options.libraryPath = defaultLibraryPath();
+  std::string command;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (command.empty() && argument == "--help") {
+      std::cout << Usage;
+      return ExitSuccess;
+    }
+    if (command.empty() && argument == "--version") {
+      std::cout << "zephyx-host 1.4.0\n";
+      return ExitSuccess;
+    }
+    if (command.empty() && argument == "--library") {
+      if (++i >= argc) return usageError("--library needs a path");
+      options.libraryPath = argv[i];
+      continue;
+    }
+    if (command.empty()) {
+      if (!argument.empty() && argument[0] == '-') return usageError("unknown option " + argument);
+      command = argument;
+      continue;
+    }
+    options.arguments.push_back(argument);
+  }
+
+  if (command == "info") {
+    if (!options.arguments.empty()) return usageError("info takes no arguments");
+    return runInfo(options);
+  }
+  if (command == "send") return runSend(options);
+  if (command == "listen") return runListen(options);
+  if (command == "demo") {
+    if (!options.arguments.empty()) return usageError("demo takes no arguments");
+    return runDemo(options);
+  }
+  if (command.empty()) return usageError("no command given");
+  return usageError("unknown command " + command);
+}

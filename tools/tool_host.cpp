@@ -1,0 +1,65 @@
+#include "tools/tool_host.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+namespace tool {
+
+std::string defaultLibraryPath() {
+  std::string directory = ".";
+  char executable[4096];
+  const ssize_t length = ::readlink("/proc/self/exe", executable, sizeof executable - 1);
+  if (length > 0) {
+    executable[length] = '\0';
+    directory = executable;
+    const size_t slash = directory.rfind('/');
+    directory = slash == std::string::npos ? "." : directory.substr(0, slash);
+  }
+  return directory + "/libzephyx.so";
+}
+
+bool loadLibrary(standin::StandInHost& host, const std::string& path) {
+  std::string error;
+  if (host.loadLibrary(path, &error)) return true;
+  std::cerr << "zephyx-host: cannot load the library: " << error << "\n";
+  return false;
+}
+
+bool Literals::parseAll(const std::vector<std::string>& texts) {
+  for (const std::string& text : texts) {
+    standin::LingoParseResult parsed = host_.parse(text);
+    if (!parsed.ok) {
+      std::cerr << "zephyx-host: malformed literal " << text << ": " << parsed.error << "\n";
+      values_.clear();
+      return false;
+    }
+    values_.push_back(host_.own(parsed.value));
+  }
+  return true;
+}
+
+std::vector<HostValue> Literals::raw() const {
+  std::vector<HostValue> raw;
+  for (const OwnedValue& value : values_) raw.push_back(value.get());
+  return raw;
+}
+
+std::string callWithLiterals(standin::StandInHost& host, standin::LingoObject& object,
+                             const std::string& method, const std::vector<std::string>& literals) {
+  Literals arguments(host);
+  if (!arguments.parseAll(literals)) return "VOID";
+  OwnedValue result = object.call(method, arguments.raw());
+  return host.format(result.get());
+}
+
+std::string formatArguments(standin::StandInHost& host, const standin::HandlerCall& call) {
+  std::string line;
+  for (int32_t i = 0; i < call.count; ++i) {
+    if (i > 0) line += ", ";
+    line += host.format(call.args[i]);
+  }
+  return line;
+}
+
+}  // namespace tool

@@ -1,0 +1,49 @@
+// The stand-in host as the command-line tool runs it: loads the library,
+// creates Lingo objects and runs the host loop.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "standin/lingo_object.h"
+#include "standin/standin_host.h"
+
+namespace tool {
+
+// Exit statuses of every command.
+constexpr int ExitSuccess = 0;
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+
+// The library next to the running program.
+std::string defaultLibraryPath();
+
+// Loads the library into `host`; prints the loader's message and returns
+// false when it cannot.
+bool loadLibrary(standin::StandInHost& host, const std::string& path);
+
+// Values parsed from Lingo notation, released when the list goes.
+class Literals {
+ public:
+  explicit Literals(standin::StandInHost& host) : host_(host) {}
+  // Parses every text; on the first malformed one prints it with the
+  // position to standard error and returns false.
+  bool parseAll(const std::vector<std::string>& texts);
+  const std::vector<OwnedValue>& values() const { return values_; }
+  std::vector<HostValue> raw() const;
+
+ private:
+  standin::StandInHost& host_;
+  std::vector<OwnedValue> values_;
+};
+
+// Calls a method whose arguments are Lingo literals; returns the result
+// in Lingo notation.
+std::string callWithLiterals(standin::StandInHost& host, standin::LingoObject& object,
+                             const std::string& method, const std::vector<std::string>& literals);
+
+// The arguments of one handler call in Lingo notation, joined by ", ".
+std::string formatArguments(standin::StandInHost& host, const standin::HandlerCall& call);
+
+}  // namespace tool
