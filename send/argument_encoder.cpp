@@ -3,6 +3,7 @@
 #include "host/host_ids.h"
 #include "host/owned_value.h"
 #include "send/numeric_conversions.h"
+#include "send/value_reading.h"
 #include "xtra/type_symbol_table.h"
 
 namespace {
@@ -29,23 +30,7 @@ class ByteArrayAccess {
   IHostByteArray* array_ = nullptr;
 };
 
-int32_t kindOf(const XtraInstance& instance, const HostValue& value) {
-  int32_t kind = KindVoid;
-  instance.valueServices->valueType(&value, &kind);
-  return kind;
-}
 
-int32_t integerOf(const XtraInstance& instance, const HostValue& value) {
-  int32_t number = 0;
-  instance.valueServices->valueToInteger(&value, &number);
-  return number;
-}
-
-double doubleOf(const XtraInstance& instance, const HostValue& value) {
-  double number = 0.0;
-  instance.valueServices->valueToDouble(&value, &number);
-  return number;
-}
 
 // A string straight from the host's memory.
 bool writeString(const XtraInstance& instance, PacketWriter& writer, const HostValue& value) {

@@ -5,14 +5,9 @@
 #include "host/owned_value.h"
 #include "send/argument_encoder.h"
 #include "send/numeric_conversions.h"
+#include "send/value_reading.h"
 
 namespace {
-
-int32_t kindOf(const XtraInstance& instance, const HostValue& value) {
-  int32_t kind = KindVoid;
-  instance.valueServices->valueType(&value, &kind);
-  return kind;
-}
 
 ElementShape shapeOfKind(int32_t kind) {
   if (kind == KindString) return ElementShape::Message;
@@ -21,15 +16,8 @@ ElementShape shapeOfKind(int32_t kind) {
 }
 
 uint64_t timeTagOf(const XtraInstance& instance, const HostValue& value) {
-  IHostValues* values = instance.valueServices;
-  if (kindOf(instance, value) == KindInteger) {
-    int32_t number = 0;
-    values->valueToInteger(&value, &number);
-    return timeTagFromInteger(number);
-  }
-  double number = 0.0;
-  values->valueToDouble(&value, &number);
-  return timeTagFromDouble(number);
+  if (kindOf(instance, value) == KindInteger) return timeTagFromInteger(integerOf(instance, value));
+  return timeTagFromDouble(doubleOf(instance, value));
 }
 
 // Writes the element and answers what its contents answered, or nothing

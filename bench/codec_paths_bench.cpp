@@ -1,0 +1,94 @@
+// The receive path (validation and conversion into host values, as the
+// receiving thread runs it) and the send path (encoding into the packet
+// buffer), through the stand-in host.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "host/host_ids.h"
+#include "osc/OscOutboundPacketStream.h"
+#include "osc/OscReceivedElements.h"
+#include "receive/message_conversion.h"
+#include "receive/packet_validation.h"
+#include "send/packet_assembly.h"
+#include "standin/lingo_object.h"
+#include "tests/support/core_class.h"
+#include "xtra/scripting_object.h"
+#include "xtra/type_symbol_table.h"
+
+namespace {
+
+// A typical controller message: an address and a handful of arguments.
+std::vector<char> typicalMessage() {
+  std::vector<char> buffer(256);
+  osc::OutboundPacketStream stream(buffer.data(), buffer.size());
+  stream << osc::BeginMessage("/synth/voice/3/freq") << 440.0f << osc::int32(1) << "saw"
+         << osc::BeginArray << 0.25f << 0.5f << osc::EndArray << osc::EndMessage;
+  buffer.resize(stream.Size());
+  return buffer;
+}
+
+void BM_StandInValueMakeRelease(benchmark::State& state) {
+  standin::StandInHost host;
+  IHostValues& values = host.values();
+  for (auto _ : state) {
+    HostValue value;
+    values.integerToValue(42, &value);
+    values.releaseValue(&value);
+  }
+}
+BENCHMARK(BM_StandInValueMakeRelease);
+
+void BM_ValidatePacket(benchmark::State& state) {
+  const std::vector<char> packet = typicalMessage();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(isWellFormedPacket(packet.data(), packet.size()));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * packet.size()));
+}
+BENCHMARK(BM_ValidatePacket);
+
+// Validation, conversion into an item and the item's release: what one
+// datagram costs the receiving thread and, for the release, the host thread.
+void BM_ReceiveMessage(benchmark::State& state) {
+  standin::StandInHost host;
+  std::unique_ptr<TypeSymbolTable> table(makeTypeSymbolTable(&host.values()));
+  const std::vector<char> packet = typicalMessage();
+  const ConversionSettings settings{state.range(0) != 0, true, table.get(), &host.values()};
+  for (auto _ : state) {
+    ReceivingServices services(&host.broker(), ReceivingServices::ValuesAndContainers);
+    if (!isWellFormedPacket(packet.data(), packet.size())) state.SkipWithError("malformed");
+    osc::ReceivedPacket received(packet.data(), static_cast<osc::osc_bundle_element_size_t>(packet.size()));
+    std::unique_ptr<ReceivedItem> item =
+        convertMessage(osc::ReceivedMessage(received), settings, services);
+    benchmark::DoNotOptimize(item.get());
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.SetLabel(state.range(0) != 0 ? "property list" : "list");
+}
+BENCHMARK(BM_ReceiveMessage)->Arg(0)->Arg(1);
+
+// Encoding one typed message into the packet buffer (no socket).
+void BM_EncodeMessage(benchmark::State& state) {
+  standin::StandInHost host;
+  host.addClass(testsupport::coreClass());
+  auto object = standin::LingoObject::create(host, hostids::ZephyxClass);
+  const XtraInstance& instance = *static_cast<TStdXtra_IMoaMmXScript*>(object->script())->owner;
+  standin::LingoParseResult parsed = host.parse(
+      "[\"/synth/voice/3/freq\", [#float32: 440.0, #int32: 1, #string: \"saw\", "
+      "#array: [0.25, 0.5]]]");
+  OwnedValue message = host.own(parsed.value);
+  std::vector<char> buffer(1024);
+  for (auto _ : state) {
+    PacketWriter writer(buffer.data(), buffer.size());
+    writePacketElement(instance, writer, message.get(), 2);
+    benchmark::DoNotOptimize(writer.size());
+  }
+  state.SetItemsProcessed(state.iterations());
+  message.reset();
+  object->call(1);  // forget
+}
+BENCHMARK(BM_EncodeMessage);
+
+}  // namespace
