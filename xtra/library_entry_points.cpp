@@ -85,6 +85,8 @@ ZX_EXPORT HostStatus ZX_CALL DllGetInterface(void* instance, const HostGuid* cla
                                              const HostGuid* interfaceId, void** out) {
   try {
     if (interfaceId == nullptr || out == nullptr) return ResultNoInterface;
+    *out = nullptr;
+    if (instance == nullptr) return ResultNoInterface;
     InterfaceSearch search{interfaceId, nullptr};
     enumerateClass(classId, nullptr, findCreator, &search);
     if (search.creator == nullptr) return ResultNoInterface;
