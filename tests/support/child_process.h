@@ -25,6 +25,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
   const std::string& startError() const { return startError_; }
   // The command line, for failure messages.
   const std::string& commandLine() const { return commandLine_; }

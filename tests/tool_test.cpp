@@ -1,0 +1,187 @@
+// zephyx-host as a user runs it: its output and exit statuses.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/osc_bytes.h"
+#include "tests/support/udp_loopback.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using testsupport::ChildProcess;
+
+constexpr milliseconds Deadline(10000);
+
+struct ToolRun {
+  int status = -1;
+  std::vector<std::string> lines;  // standard output and error, merged
+};
+
+std::vector<std::string> withTool(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), ZEPHYX_HOST_PATH);
+  return arguments;
+}
+
+ToolRun run(const std::vector<std::string>& arguments) {
+  ChildProcess tool(withTool(arguments));
+  ToolRun result;
+  EXPECT_TRUE(tool.started()) << tool.startError();
+  while (auto line = tool.readLine(Deadline)) result.lines.push_back(*line);
+  result.status = tool.waitForExit(Deadline).value_or(-1);
+  return result;
+}
+
+bool contains(const std::vector<std::string>& lines, const std::string& wanted) {
+  for (const std::string& line : lines) {
+    if (line.find(wanted) != std::string::npos) return true;
+  }
+  return false;
+}
+
+TEST(ToolTest, InfoShowsTheClassAndTheRegisteredMessageTable) {
+  const ToolRun info = run({"info"});
+  EXPECT_EQ(info.status, 0);
+  EXPECT_TRUE(contains(info.lines, "IMoaMmXScript"));
+  EXPECT_TRUE(contains(info.lines, "IMoaNotificationClient"));
+  const std::vector<std::string> table = {"msgTable:",
+                                          "xtra Zephyx -- version 1.4",
+                                          "new object me, *bufferSize",
+                                          "/forget object me",
+                                          "setDestination object me, string host, integer port",
+                                          "send object me, object messageOrBundle",
+                                          "startListening object me, integer port, integer "
+                                          "asPropList, symbol cbHandler, *cbTarget",
+                                          "stopListening object me",
+                                          "safeForShockwave: 1"};
+  ASSERT_GE(info.lines.size(), table.size());
+  const std::vector<std::string> tail(info.lines.end() - static_cast<long>(table.size()),
+                                      info.lines.end());
+  EXPECT_EQ(tail, table);
+}
+
+TEST(ToolTest, AnUnloadableLibraryAndUsageErrorsHaveTheirStatuses) {
+  const ToolRun missing = run({"--library", "/nonexistent/libzephyx.so", "info"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(contains(missing.lines, "/nonexistent/libzephyx.so"));
+  EXPECT_EQ(run({}).status, 2);
+  EXPECT_EQ(run({"fly"}).status, 2);
+  EXPECT_EQ(run({"--frobnicate"}).status, 2);
+  EXPECT_EQ(run({"send"}).status, 2);
+  EXPECT_EQ(run({"listen", "--count", "zero"}).status, 2);
+  EXPECT_EQ(run({"--help"}).status, 0);
+  const ToolRun version = run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.lines, std::vector<std::string>{"zephyx-host 1.4.0"});
+}
+
+TEST(ToolTest, SendPrintsOneResultPerLiteral) {
+  testsupport::UdpCapture capture;
+  const std::string to = "127.0.0.1:" + std::to_string(capture.port());
+  const ToolRun sent = run({"send", "--to", to, R"(["/synth/freq", [#float32: 440.0, #int32: 1]])",
+                        R"([1, [["/a", [1]], [2.5, [["/b", [#double: 0.5]]]]]])"});
+  EXPECT_EQ(sent.status, 0);
+  EXPECT_EQ(sent.lines, (std::vector<std::string>{"1", "1"}));
+  auto first = capture.receive();
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(testsupport::hex(*first),
+            testsupport::hex(testsupport::OscBytes().str("/synth/freq").str(",fi").f32(440.0f).i32(1)));
+  EXPECT_TRUE(capture.receive().has_value());
+
+  const ToolRun mixed = run({"send", "--to", to, "--buffer-size", "16", R"(["/a"])",
+                         R"(["/a-much-longer-address"])"});
+  EXPECT_EQ(mixed.status, 1) << "any 0 makes the status 1";
+  EXPECT_EQ(mixed.lines, (std::vector<std::string>{"1", "0"}));
+
+  const ToolRun badPort = run({"send", "--to", "127.0.0.1:70000", R"(["/a"])"});
+  EXPECT_EQ(badPort.status, 1) << "the port reaches the library unchecked";
+  EXPECT_EQ(badPort.lines, std::vector<std::string>{"0"});
+}
+
+TEST(ToolTest, AMalformedLiteralSendsNothing) {
+  testsupport::UdpCapture capture;
+  const ToolRun malformed = run({"send", "--to", "127.0.0.1:" + std::to_string(capture.port()),
+                             R"(["/fine"])", R"(["/a", [1, 2)"});
+  EXPECT_EQ(malformed.status, 2);
+  EXPECT_TRUE(contains(malformed.lines, "expected ',' or ']' at position 12")) << malformed.lines.front();
+  EXPECT_TRUE(capture.quiet(milliseconds(100))) << "not even the literal before it";
+}
+
+// Starts `listen` on a free port; its first handler call proves it listens.
+class ToolListenTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<ChildProcess> listen(std::vector<std::string> options) {
+    port = testsupport::freeUdpPort();
+    options.insert(options.begin(), {"listen", "--port", std::to_string(port)});
+    return std::make_unique<ChildProcess>(withTool(options));
+  }
+
+  // Sends `/probe` until the listener prints it.
+  void waitForProbe(ChildProcess& listener) {
+    const auto end = std::chrono::steady_clock::now() + Deadline;
+    while (std::chrono::steady_clock::now() < end) {
+      sender.send(port, testsupport::OscBytes().str("/probe").str(","));
+      if (auto line = listener.readLine(milliseconds(100))) {
+        if (*line == "\"/probe\", []" || *line == "\"/probe\", [:]") return;
+      }
+    }
+    FAIL() << "the listener never showed a probe: " << listener.transcript();
+  }
+
+  int port = 0;
+  testsupport::UdpSender sender;
+};
+
+TEST_F(ToolListenTest, CountStopsAfterExactlyThatManyCalls) {
+  auto listener = listen({"--count", "5", "--proplist"});
+  waitForProbe(*listener);
+  sender.send(port, testsupport::OscBytes().str("/x").str(",is").i32(1).str("two"));
+  sender.send(port, testsupport::bundleHeader(1).element(testsupport::OscBytes().str("/y").str(",")));
+  std::vector<std::string> lines = {"\"/probe\", [:]"};
+  while (auto line = listener->readLine(Deadline)) lines.push_back(*line);
+  EXPECT_EQ(listener->waitForExit(Deadline), 0);
+  ASSERT_EQ(lines.size(), 5u) << listener->transcript();
+  // A slow start may show a second probe; what follows the probes is the
+  // start of what was sent.
+  const std::vector<std::string> sent = {R"("/x", [#int32: 1, #string: "two"])", "#bundlestart, 1",
+                                         R"("/y", [:])", "#bundleend, 0"};
+  size_t probes = 0;
+  while (probes < lines.size() && lines[probes] == "\"/probe\", [:]") ++probes;
+  ASSERT_GE(probes, 1u);
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(probes), lines.end()),
+            std::vector<std::string>(sent.begin(), sent.begin() + static_cast<long>(5 - probes)));
+}
+
+TEST_F(ToolListenTest, ATimeoutEndsTheListener) {
+  auto plain = listen({"--timeout", "0.3"});
+  EXPECT_EQ(plain->waitForExit(Deadline), 0);
+  auto counted = listen({"--timeout", "0.3", "--count", "5"});
+  EXPECT_EQ(counted->waitForExit(Deadline), 1) << "fewer calls than counted";
+}
+
+TEST_F(ToolListenTest, ASignalStopsTheListenerCleanly) {
+  auto listener = listen({});
+  waitForProbe(*listener);
+  ::kill(listener->pid(), SIGTERM);
+  EXPECT_EQ(listener->waitForExit(Deadline), 0);
+}
+
+TEST_F(ToolListenTest, ATakenPortIsReported) {
+  testsupport::PortHolder holder;
+  ChildProcess listener(withTool({"listen", "--port", std::to_string(holder.port())}));
+  EXPECT_EQ(listener.waitForExit(Deadline), 1);
+  EXPECT_NE(listener.transcript().find("unable to bind udp socket"), std::string::npos);
+}
+
+TEST(ToolTest, TheDemoSucceeds) {
+  const ToolRun demo = run({"demo"});
+  EXPECT_EQ(demo.status, 0);
+  EXPECT_TRUE(contains(demo.lines, "demo: everything arrived as expected"));
+}
+
+}  // namespace
