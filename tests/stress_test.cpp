@@ -119,20 +119,6 @@ class StressTest : public testsupport::ListeningFixture {
     host.scriptContext().setHandler("onOther", [](const standin::HandlerCall&) { return StatusOk; });
   }
 
-  std::string callOn(standin::LingoObject& target, const std::string& method,
-                     const std::vector<std::string>& literals = {}) {
-    std::vector<OwnedValue> owned;
-    std::vector<HostValue> args;
-    for (const std::string& literal : literals) {
-      owned.push_back(lingo(literal));
-      args.push_back(owned.back().get());
-    }
-    HostStatus status = -1;
-    OwnedValue result = target.call(method, args, &status);
-    EXPECT_EQ(status, StatusOk) << method;
-    return format(result);
-  }
-
   std::string startOn(standin::LingoObject& target, int onPort, bool asPropList,
                       const std::string& handler) {
     return callOn(target, "startListening",

@@ -21,6 +21,11 @@ void LingoSessionFixture::TearDown() {
 
 std::string LingoSessionFixture::call(const std::string& method,
                                       const std::vector<std::string>& literals) {
+  return callOn(*object, method, literals);
+}
+
+std::string LingoSessionFixture::callOn(standin::LingoObject& target, const std::string& method,
+                                        const std::vector<std::string>& literals) {
   std::vector<OwnedValue> owned;
   std::vector<HostValue> args;
   for (const std::string& literal : literals) {
@@ -28,7 +33,7 @@ std::string LingoSessionFixture::call(const std::string& method,
     args.push_back(owned.back().get());
   }
   HostStatus status = -1;
-  OwnedValue result = object->call(method, args, &status);
+  OwnedValue result = target.call(method, args, &status);
   EXPECT_EQ(status, StatusOk) << method;
   return format(result);
 }

@@ -20,6 +20,9 @@ class LingoSessionFixture : public HostFixture {
   // Calls a method with arguments given in Lingo notation; the result in
   // Lingo notation ("VOID" when none was set).
   std::string call(const std::string& method, const std::vector<std::string>& literals = {});
+  // The same on another Lingo object of this host.
+  std::string callOn(standin::LingoObject& target, const std::string& method,
+                     const std::vector<std::string>& literals = {});
   // A fresh object, replacing `object` (the old one is forgotten).
   void renew(const std::vector<std::string>& newLiterals = {});
 
