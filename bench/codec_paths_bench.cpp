@@ -11,13 +11,17 @@
 #include "osc/OscReceivedElements.h"
 #include "receive/message_conversion.h"
 #include "receive/packet_validation.h"
-#include "send/packet_assembly.h"
+#include "send/packet_sender.h"
 #include "standin/lingo_object.h"
 #include "tests/support/core_class.h"
 #include "xtra/scripting_object.h"
-#include "xtra/type_symbol_table.h"
+#include "xtra/sending_control.h"
+#include "common/type_symbol_table.h"
 
+namespace zephyx {
 namespace {
+
+using namespace receive;
 
 // A typical controller message: an address and a handful of arguments.
 std::vector<char> typicalMessage() {
@@ -74,15 +78,17 @@ void BM_EncodeMessage(benchmark::State& state) {
   standin::StandInHost host;
   host.addClass(testsupport::coreClass());
   auto object = standin::LingoObject::create(host, hostids::ZephyxClass);
-  const XtraInstance& instance = *static_cast<TStdXtra_IMoaMmXScript*>(object->script())->owner;
+  const xtra::XtraInstance& instance =
+      *static_cast<xtra::TStdXtra_IMoaMmXScript*>(object->script())->owner;
+  const send::SendContext context = xtra::sendContextOf(instance);
   standin::LingoParseResult parsed = host.parse(
       "[\"/synth/voice/3/freq\", [#float32: 440.0, #int32: 1, #string: \"saw\", "
       "#array: [0.25, 0.5]]]");
   OwnedValue message = host.own(parsed.value);
   std::vector<char> buffer(1024);
   for (auto _ : state) {
-    PacketWriter writer(buffer.data(), buffer.size());
-    writePacketElement(instance, writer, message.get(), 2);
+    send::PacketWriter writer(buffer.data(), buffer.size());
+    send::encodePacket(context, writer, message.get());
     benchmark::DoNotOptimize(writer.size());
   }
   state.SetItemsProcessed(state.iterations());
@@ -92,3 +98,4 @@ void BM_EncodeMessage(benchmark::State& state) {
 BENCHMARK(BM_EncodeMessage);
 
 }  // namespace
+}  // namespace zephyx

@@ -5,6 +5,8 @@
 
 #include "host/host_types.h"
 
+namespace zephyx {
+
 namespace hostids {
 
 // IMoaUnknown
@@ -49,3 +51,5 @@ constexpr HostGuid ClassEntry = {{0xfc, 0x60, 0x43, 0xad, 0x07, 0x95, 0x4b, 0x62
                                   0xf4, 0x86, 0xdf, 0x77, 0xc5, 0xcf}};
 
 }  // namespace hostids
+
+}  // namespace zephyx

@@ -3,11 +3,13 @@
 
 #include "host/moa_unknown.h"
 
+namespace zephyx {
+
 // Implemented by the library.
 struct IMoaNotificationClient : IMoaUnknown {
   // Host thread. Called again and again while the client is registered,
   // with the refcon given at registration. Always returns 0.
-  virtual HostStatus ZX_CALL notify(const HostGuid* notification, void* data, void* refcon) = 0;
+  virtual HostStatus ZX_CALL notify(const HostGuid* notification, void* data, void* refcon) noexcept = 0;
 
  protected:
   ~IMoaNotificationClient() = default;
@@ -17,11 +19,13 @@ struct IHostNotifications : IMoaUnknown {
   // Host thread. While registered, the host holds its own reference on the
   // client and calls notify with `refcon` on every pass of its loop.
   virtual HostStatus ZX_CALL registerNotificationClient(IMoaNotificationClient* client,
-                                                        void* refcon) = 0;
+                                                        void* refcon) noexcept = 0;
   // Host thread. Ends the registration; no notify of this client starts
   // after it returns.
-  virtual HostStatus ZX_CALL unregisterNotificationClient(IMoaNotificationClient* client) = 0;
+  virtual HostStatus ZX_CALL unregisterNotificationClient(IMoaNotificationClient* client) noexcept = 0;
 
  protected:
   ~IHostNotifications() = default;
 };
+
+}  // namespace zephyx

@@ -4,6 +4,8 @@
 #include "host/host_broker.h"
 #include "host/host_memory.h"
 
+namespace zephyx {
+
 // Written by the host before the creation callback runs; the instance never
 // writes it. All three pointers are borrowed from the host for the life of
 // the instance.
@@ -14,3 +16,5 @@ struct HostObjectHeader {
   IHostBroker* broker;
   IHostMemory* memory;
 };
+
+}  // namespace zephyx

@@ -3,6 +3,8 @@
 
 #include "host/moa_unknown.h"
 
+namespace zephyx {
+
 // Value kinds for putEntryValue.
 constexpr int32_t RegistryKindBoolean = 6;
 constexpr int32_t RegistryKindText = 9;
@@ -12,7 +14,7 @@ struct IHostRegistryEntry {
   // Host thread. Stores a copy of the value under `key`. A text is
   // NUL-terminated and given with size 0.
   virtual HostStatus ZX_CALL putEntryValue(int32_t kind, const void* value, int32_t size,
-                                           const char* key) = 0;
+                                           const char* key) noexcept = 0;
 
  protected:
   ~IHostRegistryEntry() = default;
@@ -23,7 +25,7 @@ struct IHostRegistryCache : IMoaUnknown {
   // interface (borrowed from the cache).
   virtual HostStatus ZX_CALL addRegistryEntry(void* definition, const HostGuid* classId,
                                               const HostGuid* interfaceId,
-                                              IHostRegistryEntry** out) = 0;
+                                              IHostRegistryEntry** out) noexcept = 0;
 
  protected:
   ~IHostRegistryCache() = default;
@@ -33,8 +35,10 @@ struct IHostRegistryCache : IMoaUnknown {
 struct IMoaRegister : IMoaUnknown {
   // Host thread. Stores the extension's registration values. (`register` is
   // a C++ keyword.)
-  virtual HostStatus ZX_CALL register_(IHostRegistryCache* cache, void* definition) = 0;
+  virtual HostStatus ZX_CALL register_(IHostRegistryCache* cache, void* definition) noexcept = 0;
 
  protected:
   ~IMoaRegister() = default;
 };
+
+}  // namespace zephyx

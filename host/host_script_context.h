@@ -3,12 +3,14 @@
 
 #include "host/moa_unknown.h"
 
+namespace zephyx {
+
 struct IHostScriptContext;
 
 struct IHostScriptContextSource : IMoaUnknown {
   // Host thread. Stores a new reference to the current script context in
   // *out; the caller releases it.
-  virtual HostStatus ZX_CALL getScriptContext(IHostScriptContext** out) = 0;
+  virtual HostStatus ZX_CALL getScriptContext(IHostScriptContext** out) noexcept = 0;
 
  protected:
   ~IHostScriptContextSource() = default;
@@ -19,7 +21,7 @@ struct IHostScriptContext : IMoaUnknown {
   // arguments. A handler on an object gets that object as args[0]. When
   // `result` is not null it receives a new value owned by the caller.
   virtual HostStatus ZX_CALL callHandler(HostSymbol handler, int32_t count,
-                                         const HostValue* args, HostValue* result) = 0;
+                                         const HostValue* args, HostValue* result) noexcept = 0;
 
  protected:
   ~IHostScriptContext() = default;
@@ -35,9 +37,11 @@ static_assert(sizeof(CallGuardState) == 16, "CallGuardState is 16 bytes");
 struct IHostCallGuard : IMoaUnknown {
   // Host thread. Opens and closes a span of handler calls made outside a
   // Lingo call (a delivery pass).
-  virtual HostStatus ZX_CALL saveCallContext(CallGuardState* state) = 0;
-  virtual HostStatus ZX_CALL restoreCallContext(CallGuardState* state) = 0;
+  virtual HostStatus ZX_CALL saveCallContext(CallGuardState* state) noexcept = 0;
+  virtual HostStatus ZX_CALL restoreCallContext(CallGuardState* state) noexcept = 0;
 
  protected:
   ~IHostCallGuard() = default;
 };
+
+}  // namespace zephyx

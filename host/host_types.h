@@ -14,6 +14,8 @@
 #define ZX_CALL
 #endif
 
+namespace zephyx {
+
 // Status of a host or library operation: 0 is success, anything else a failure.
 using HostStatus = int32_t;
 
@@ -65,3 +67,5 @@ inline bool operator==(const HostGuid& a, const HostGuid& b) {
   return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0;
 }
 inline bool operator!=(const HostGuid& a, const HostGuid& b) { return !(a == b); }
+
+}  // namespace zephyx

@@ -6,11 +6,13 @@
 #include "host/host_memory.h"
 #include "host/host_types.h"
 
+namespace zephyx {
+
 // Creation and destruction callbacks of a class: called with the instance
 // record, after the host has allocated and zero-filled it and written its
 // header, and before the host frees it.
-using CreateInstanceFn = HostStatus(ZX_CALL*)(void* instance);
-using DestroyInstanceFn = HostStatus(ZX_CALL*)(void* instance);
+using CreateInstanceFn = HostStatus(ZX_CALL*)(void* instance) noexcept;
+using DestroyInstanceFn = HostStatus(ZX_CALL*)(void* instance) noexcept;
 
 // One entry of the class information array.
 struct ClassInterfaceInfo {
@@ -29,16 +31,18 @@ static_assert(offsetof(ClassInterfaceInfo, interfaceVersion) == 36, "ClassInterf
 // instance size and the two callbacks and returns 0; else ResultNoClass.
 using DllGetClassFormFn = HostStatus(ZX_CALL*)(const HostGuid* classId, int32_t* instanceSize,
                                                CreateInstanceFn* create,
-                                               DestroyInstanceFn* destroy);
+                                               DestroyInstanceFn* destroy) noexcept;
 // Host thread. Creates the interface object `interfaceId` for the instance
 // record and stores it in *out with one reference owned by the caller.
 using DllGetInterfaceFn = HostStatus(ZX_CALL*)(void* instance, const HostGuid* classId,
-                                               const HostGuid* interfaceId, void** out);
+                                               const HostGuid* interfaceId, void** out) noexcept;
 // Host thread. Stores in *out an array allocated with `allocator` (the
 // caller frees it): one entry per class and interface, then an entry whose
 // identifiers are zero.
-using DllGetClassInfoFn = HostStatus(ZX_CALL*)(IHostMemory* allocator, ClassInterfaceInfo** out);
+using DllGetClassInfoFn = HostStatus(ZX_CALL*)(IHostMemory* allocator, ClassInterfaceInfo** out) noexcept;
 // Always ResultNoClass.
-using DllGetClassObjectFn = HostStatus(ZX_CALL*)(const void* a, const void* b, void** out);
+using DllGetClassObjectFn = HostStatus(ZX_CALL*)(const void* a, const void* b, void** out) noexcept;
 // 0 when no interface object of the library is alive, else ResultObjectsAlive.
-using DllCanUnloadNowFn = HostStatus(ZX_CALL*)();
+using DllCanUnloadNowFn = HostStatus(ZX_CALL*)() noexcept;
+
+}  // namespace zephyx

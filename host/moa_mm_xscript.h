@@ -5,6 +5,8 @@
 
 #include "host/moa_unknown.h"
 
+namespace zephyx {
+
 // The host's record of one Lingo call, laid out as the host lays it out.
 struct MethodCall {
   uint32_t reserved[2];
@@ -21,12 +23,17 @@ struct MethodCall {
 static_assert(offsetof(MethodCall, methodIndex) == 8, "MethodCall layout");
 static_assert(offsetof(MethodCall, result) == 12, "MethodCall layout");
 static_assert(offsetof(MethodCall, argCount) == 20, "MethodCall layout");
+// The host is a 32-bit program: there the argument pointer follows at 24.
+static_assert(sizeof(void*) != 4 || offsetof(MethodCall, args) == 24, "MethodCall layout");
+static_assert(sizeof(void*) != 4 || sizeof(MethodCall) == 28, "MethodCall layout");
 
 // Implemented by the library.
 struct IMoaMmXScript : IMoaUnknown {
   // Host thread. Runs the Lingo method of the call; returns 0.
-  virtual HostStatus ZX_CALL callMethod(MethodCall* call) = 0;
+  virtual HostStatus ZX_CALL callMethod(MethodCall* call) noexcept = 0;
 
  protected:
   ~IMoaMmXScript() = default;
 };
+
+}  // namespace zephyx

@@ -1,6 +1,8 @@
 #include "receive/bundle_markers.h"
 
-#include "host/owned_value.h"
+#include "common/owned_value.h"
+
+namespace zephyx::receive {
 
 namespace {
 
@@ -12,10 +14,7 @@ std::unique_ptr<ReceivedItem> makeMarker(IHostValues* values, IHostValues* itemV
   values->symbolToValue(symbol, head.out());
   OwnedValue body(values);
   values->integerToValue(number, body.out());
-  auto item = std::make_unique<ReceivedItem>(itemValues, head.get(), body.get());
-  head.release();
-  body.release();
-  return item;
+  return std::make_unique<ReceivedItem>(itemValues, head.release(), body.release());
 }
 
 }  // namespace
@@ -29,3 +28,5 @@ std::unique_ptr<ReceivedItem> makeBundleStart(IHostValues* values, IHostValues* 
 std::unique_ptr<ReceivedItem> makeBundleEnd(IHostValues* values, IHostValues* itemValues) {
   return makeMarker(values, itemValues, "bundleend", 0);
 }
+
+}  // namespace zephyx::receive

@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "host/owned_value.h"
+#include "common/locked_string.h"
+#include "common/owned_value.h"
+
+namespace zephyx::receive {
 
 namespace {
 
@@ -89,11 +92,8 @@ HostValue makeBlob(const ConversionSettings& settings, const ReceivingServices& 
   // that NUL bytes in the blob survive.
   const std::string spaces(static_cast<size_t>(size), ' ');
   services.values->stringToValue(spaces.c_str(), &made);
-  char* bytes = nullptr;
-  if (services.values->lockString(&made, &bytes) == StatusOk && size > 0) {
-    std::memcpy(bytes, data, static_cast<size_t>(size));
-  }
-  services.values->unlockString(&made);
+  const LockedString bytes(services.values, made);
+  if (bytes.bytes() != nullptr && size > 0) std::memcpy(bytes.bytes(), data, static_cast<size_t>(size));
   return made;
 }
 
@@ -170,8 +170,7 @@ std::unique_ptr<ReceivedItem> convertMessage(const osc::ReceivedMessage& message
     }
   }
   OwnedValue body = OwnedValue::adopt(values, builder.finish());
-  auto item = std::make_unique<ReceivedItem>(settings.itemValues, head.get(), body.get());
-  head.release();
-  body.release();
-  return item;
+  return std::make_unique<ReceivedItem>(settings.itemValues, head.release(), body.release());
 }
+
+}  // namespace zephyx::receive

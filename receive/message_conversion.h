@@ -6,7 +6,9 @@
 #include "osc/OscReceivedElements.h"
 #include "receive/received_item.h"
 #include "receive/receiving_services.h"
-#include "xtra/type_symbol_table.h"
+#include "common/type_symbol_table.h"
+
+namespace zephyx::receive {
 
 struct ConversionSettings {
   bool asPropList;         // arguments as a property list keyed by type name
@@ -21,3 +23,5 @@ struct ConversionSettings {
 std::unique_ptr<ReceivedItem> convertMessage(const osc::ReceivedMessage& message,
                                              const ConversionSettings& settings,
                                              const ReceivingServices& services);
+
+}  // namespace zephyx::receive

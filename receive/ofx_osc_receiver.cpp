@@ -5,13 +5,16 @@
 #include <exception>
 #include <system_error>
 
+#include "common/never_throw.h"
 #include "receive/bundle_markers.h"
 #include "receive/message_conversion.h"
 #include "receive/packet_validation.h"
 #include "receive/receiving_services.h"
-#include "xtra/process_state.h"
 
-ofxOscReceiver::ofxOscReceiver(IHostValues* values) : itemValues(values) {}
+namespace zephyx::receive {
+
+ofxOscReceiver::ofxOscReceiver(IHostValues* values, const BrokerSource& broker)
+    : itemValues(values), brokerSource(broker) {}
 
 ofxOscReceiver::~ofxOscReceiver() { stopReceiving(); }
 
@@ -59,11 +62,8 @@ bool ofxOscReceiver::startReceiving(int32_t port, bool propList, bool byteArrays
 }
 
 void ofxOscReceiver::receiveLoop() {
-  try {
-    listenSocket->Run();
-  } catch (...) {
-    // "select failed" or out of memory: the thread ends, but cleanly.
-  }
+  // "select failed" or out of memory: the thread ends, but cleanly.
+  neverThrow([this] { listenSocket->Run(); });
   threadFinished.store(true, std::memory_order_release);
 }
 
@@ -95,17 +95,16 @@ void ofxOscReceiver::ProcessPacket(const char* data, int size,
     rejected.fetch_add(1, std::memory_order_relaxed);
     return;
   }
-  try {
+  const bool done = neverThrow(false, [&] {
     osc::OscPacketListener::ProcessPacket(data, size, remoteEndpoint);
-    processed.fetch_add(1, std::memory_order_relaxed);
-  } catch (...) {
-    rejected.fetch_add(1, std::memory_order_relaxed);
-  }
+    return true;
+  });
+  (done ? processed : rejected).fetch_add(1, std::memory_order_relaxed);
 }
 
 void ofxOscReceiver::ProcessBundle(const osc::ReceivedBundle& bundle,
                                    const IpEndpointName& remoteEndpoint) {
-  ReceivingServices services(sharedBroker.load(std::memory_order_acquire),
+  ReceivingServices services(brokerSource.load(std::memory_order_acquire),
                              ReceivingServices::ValuesOnly);
   if (!services.ready()) return;
   push(makeBundleStart(services.values, itemValues, bundle.TimeTag()));
@@ -120,9 +119,11 @@ void ofxOscReceiver::ProcessBundle(const osc::ReceivedBundle& bundle,
 }
 
 void ofxOscReceiver::ProcessMessage(const osc::ReceivedMessage& message, const IpEndpointName&) {
-  ReceivingServices services(sharedBroker.load(std::memory_order_acquire),
+  ReceivingServices services(brokerSource.load(std::memory_order_acquire),
                              ReceivingServices::ValuesAndContainers);
   if (!services.ready() || typeSymbols == nullptr) return;
   const ConversionSettings settings{asPropList, blobsAsByteArrays, typeSymbols, itemValues};
   push(convertMessage(message, settings, services));
 }
+
+}  // namespace zephyx::receive

@@ -7,19 +7,26 @@
 #include <memory>
 #include <thread>
 
+#include "host/host_broker.h"
 #include "host/host_values.h"
 #include "ip/UdpSocket.h"
 #include "osc/OscPacketListener.h"
 #include "receive/received_queue.h"
-#include "xtra/type_symbol_table.h"
+#include "common/type_symbol_table.h"
+
+namespace zephyx::receive {
 
 class ofxOscReceiver : public osc::OscPacketListener {
  public:
   static constexpr size_t LastErrorSize = 256;
 
+  // Where the receiving thread finds the host's broker, and through it the
+  // services it builds values with; read afresh for every message.
+  using BrokerSource = std::atomic<IHostBroker*>;
+
   // Idle: no socket, no thread. `itemValues` is the value service that
-  // items are released with; it must outlive the receiver.
-  explicit ofxOscReceiver(IHostValues* itemValues);
+  // items are released with; it and `broker` must outlive the receiver.
+  ofxOscReceiver(IHostValues* itemValues, const BrokerSource& broker);
   ~ofxOscReceiver() override;
   ofxOscReceiver(const ofxOscReceiver&) = delete;
   ofxOscReceiver& operator=(const ofxOscReceiver&) = delete;
@@ -77,8 +84,11 @@ class ofxOscReceiver : public osc::OscPacketListener {
   bool blobsAsByteArrays = false;
   const TypeSymbolTable* typeSymbols = nullptr;
   IHostValues* itemValues;
+  const BrokerSource& brokerSource;
 
   std::atomic<uint64_t> processed{0};
   std::atomic<uint64_t> rejected{0};
   std::atomic<uint64_t> evicted{0};
 };
+
+}  // namespace zephyx::receive

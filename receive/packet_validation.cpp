@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zephyx::receive {
+
 namespace {
 
 // Largest 4-byte aligned value an int32 holds; oscpack refuses packet,
@@ -232,3 +234,5 @@ const char* packetFault(const char* data, std::size_t size) {
 bool isWellFormedPacket(const char* data, std::size_t size) {
   return packetFault(data, size) == nullptr;
 }
+
+}  // namespace zephyx::receive

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace zephyx::receive {
+
 // Deepest nesting of bundles that a packet may have; a packet that is itself
 // a bundle is at depth 1. As deep as the sending side may nest, and more
 // than a 4096-byte datagram can hold; the bound keeps any recursive walk of
@@ -21,3 +23,5 @@ bool isWellFormedPacket(const char* data, std::size_t size);
 // Same check, for diagnostics: nullptr when the packet is well formed, else
 // a short static text saying what was wrong first.
 const char* packetFault(const char* data, std::size_t size);
+
+}  // namespace zephyx::receive

@@ -1,24 +1,22 @@
 // One item waiting for delivery: a converted message or a bundle marker.
 #pragma once
 
-#include "host/host_values.h"
+#include "common/owned_value.h"
 
-// Holds one reference on each of its two values and gives both back when
-// it is destroyed, on whichever thread that happens.
+namespace zephyx::receive {
+
+// Owns one reference on each of its two values; both are given back when
+// the item is destroyed, on whichever thread that happens.
 struct ReceivedItem {
-  ReceivedItem(IHostValues* valueServices, HostValue itemHead, HostValue itemBody)
-      : head(itemHead), body(itemBody), values(valueServices) {}
-  ReceivedItem(const ReceivedItem&) = delete;
-  ReceivedItem& operator=(const ReceivedItem&) = delete;
-  ~ReceivedItem() {
-    values->releaseValue(&head);
-    values->releaseValue(&body);
-  }
+  // Adopts the references on `itemHead` and `itemBody`.
+  ReceivedItem(IHostValues* values, HostValue itemHead, HostValue itemBody)
+      : head(OwnedValue::adopt(values, itemHead)), body(OwnedValue::adopt(values, itemBody)) {}
 
   // For a message, the address as a string; for a bundle marker, a symbol.
-  HostValue head;
+  OwnedValue head;
   // For a message, its arguments as a list or property list; for a marker,
   // an integer.
-  HostValue body;
-  IHostValues* values;
+  OwnedValue body;
 };
+
+}  // namespace zephyx::receive

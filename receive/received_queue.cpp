@@ -1,14 +1,18 @@
 #include "receive/received_queue.h"
 
+#include "common/never_throw.h"
+
+namespace zephyx::receive {
+
 std::unique_ptr<ReceivedItem> ReceivedQueue::push(std::unique_ptr<ReceivedItem> item) {
   std::lock_guard<std::mutex> lock(queueMutex);
   // Appending first and trimming after leaves the same items as trimming
   // first, and keeps the queue whole if the append runs out of memory.
-  try {
+  const bool stored = neverThrow(false, [&] {
     items.push_back(std::move(item));
-  } catch (...) {
-    return item;
-  }
+    return true;
+  });
+  if (!stored) return item;
   if (items.size() <= ReceivedQueueLimit + 1) return nullptr;
   std::unique_ptr<ReceivedItem> oldest = std::move(items.front());
   items.pop_front();
@@ -34,3 +38,5 @@ size_t ReceivedQueue::size() const {
   std::lock_guard<std::mutex> lock(queueMutex);
   return items.size();
 }
+
+}  // namespace zephyx::receive

@@ -8,6 +8,8 @@
 
 #include "receive/received_item.h"
 
+namespace zephyx::receive {
+
 // First in, first out. The mutex is held for one push or one pop only; an
 // item removed from the queue is handed back so that its destruction, which
 // calls the host, happens after the mutex is released.
@@ -30,3 +32,5 @@ class ReceivedQueue {
   mutable std::mutex queueMutex;
   std::deque<std::unique_ptr<ReceivedItem>> items;  // guarded by queueMutex
 };
+
+}  // namespace zephyx::receive

@@ -2,32 +2,28 @@
 
 #include "host/host_ids.h"
 
+namespace zephyx::receive {
 namespace {
 
 template <typename Service>
-bool take(IHostBroker* broker, const HostGuid& id, Service** out) {
-  return broker->queryService(&id, reinterpret_cast<void**>(out)) == StatusOk && *out != nullptr;
-}
-
-template <typename Service>
-void giveBack(Service*& service) {
-  if (service != nullptr) service->release();
-  service = nullptr;
+Service* take(IHostBroker* broker, const HostGuid& id, InterfaceRef<Service>& held) {
+  if (broker->queryService(&id, held.out()) != StatusOk) held.reset();
+  return held.get();
 }
 
 }  // namespace
 
 ReceivingServices::ReceivingServices(IHostBroker* broker, Need need) {
   if (broker == nullptr) return;
-  ready_ = take(broker, hostids::ValueService, &values);
+  values = take(broker, hostids::ValueService, heldValues_);
+  ready_ = values != nullptr;
   if (ready_ && need == ValuesAndContainers) {
-    ready_ = take(broker, hostids::ListService, &lists) &&
-             take(broker, hostids::ObjectService, &objects);
+    lists = take(broker, hostids::ListService, heldLists_);
+    objects = lists != nullptr ? take(broker, hostids::ObjectService, heldObjects_) : nullptr;
+    ready_ = lists != nullptr && objects != nullptr;
   }
 }
 
-ReceivingServices::~ReceivingServices() {
-  giveBack(objects);
-  giveBack(lists);
-  giveBack(values);
-}
+ReceivingServices::~ReceivingServices() = default;
+
+}  // namespace zephyx::receive

@@ -1,13 +1,16 @@
 // The host services that the receiving thread takes for one message or bundle.
 #pragma once
 
+#include "common/interface_ref.h"
 #include "host/host_broker.h"
 #include "host/host_lists.h"
 #include "host/host_objects.h"
 #include "host/host_values.h"
 
+namespace zephyx::receive {
+
 // Taken from the broker when made, given back when destroyed. Receiving
-// thread; the broker is the process-wide sharedBroker.
+// thread.
 class ReceivingServices {
  public:
   enum Need { ValuesOnly, ValuesAndContainers };
@@ -25,5 +28,10 @@ class ReceivingServices {
   IHostObjects* objects = nullptr;
 
  private:
+  InterfaceRef<IHostValues> heldValues_;
+  InterfaceRef<IHostLists> heldLists_;
+  InterfaceRef<IHostObjects> heldObjects_;
   bool ready_ = false;
 };
+
+}  // namespace zephyx::receive

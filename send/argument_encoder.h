@@ -4,7 +4,9 @@
 #include <cstdint>
 
 #include "send/packet_writer.h"
-#include "xtra/xtra_instance.h"
+#include "send/send_context.h"
+
+namespace zephyx::send {
 
 // Writes the elements of `container` to the message open in `writer`: a
 // list element by element, each typed by its Lingo kind; a property list
@@ -13,15 +15,17 @@
 // (which fails the packet). An "array" whose value is no container still
 // writes its brackets, and elements of other kinds are passed over.
 // Host thread.
-bool appendArguments(const XtraInstance& instance, PacketWriter& writer,
+bool appendArguments(const SendContext& context, PacketWriter& writer,
                      const HostValue& container);
 
 // The type index of a name given as a symbol, or -1.
-int32_t typeIndexOfSymbol(const XtraInstance& instance, const HostValue& name);
+int32_t typeIndexOfSymbol(const SendContext& context, const HostValue& name);
 // The type index of a name given as a string, or -1.
-int32_t typeIndexOfString(const XtraInstance& instance, const HostValue& name);
+int32_t typeIndexOfString(const SendContext& context, const HostValue& name);
 
 // The contents of a byte array, valid while the value lives, or null.
-const uint8_t* byteArrayData(const XtraInstance& instance, const HostValue& value);
+const uint8_t* byteArrayData(const SendContext& context, const HostValue& value);
 // Its "length" member, 0 when it has none. Releases all it obtains.
-int32_t byteArrayLength(const XtraInstance& instance, const HostValue& value);
+int32_t byteArrayLength(const SendContext& context, const HostValue& value);
+
+}  // namespace zephyx::send

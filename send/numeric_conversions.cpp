@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+namespace zephyx::send {
+
 int64_t int64FromDouble(double number) {
   if (std::isnan(number)) return 0;
   // 2^63 is exactly representable, INT64_MAX is not (it converts to 2^63).
@@ -27,8 +29,15 @@ uint32_t packedWordFromDouble(double number) {
 }
 
 float float32FromDouble(double number) {
-  constexpr double largest = std::numeric_limits<float>::max();
-  if (number > largest) return std::numeric_limits<float>::infinity();
-  if (number < -largest) return -std::numeric_limits<float>::infinity();
+  constexpr float largest = std::numeric_limits<float>::max();
+  // Round to nearest keeps FLT_MAX up to half a unit in the last place
+  // above it (2^103); only from there on is the number infinite as a float.
+  constexpr double overflow = static_cast<double>(largest) + 0x1p103;
+  if (number >= overflow) return std::numeric_limits<float>::infinity();
+  if (number <= -overflow) return -std::numeric_limits<float>::infinity();
+  if (number > static_cast<double>(largest)) return largest;
+  if (number < -static_cast<double>(largest)) return -largest;
   return static_cast<float>(number);
 }
+
+}  // namespace zephyx::send

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace zephyx::send {
+
 // Truncated toward zero; NaN gives 0; beyond the signed 64-bit range saturates.
 int64_t int64FromDouble(double number);
 
@@ -19,6 +21,9 @@ uint64_t timeTagFromInteger(int32_t number);
 // The low 32 bits of int64FromDouble: a MIDI message or an RGBA colour.
 uint32_t packedWordFromDouble(double number);
 
-// Rounded to the nearest float; finite values beyond the float range give
+// Rounded to the nearest float, as the hardware rounds: beyond FLT_MAX by
+// less than half a unit in the last place is still FLT_MAX, further out is
 // the signed infinity.
 float float32FromDouble(double number);
+
+}  // namespace zephyx::send

@@ -2,11 +2,13 @@
 
 #include <optional>
 
-#include "host/owned_value.h"
+#include "common/locked_string.h"
+#include "common/owned_value.h"
 #include "send/argument_encoder.h"
 #include "send/numeric_conversions.h"
 #include "send/value_reading.h"
 
+namespace zephyx::send {
 namespace {
 
 ElementShape shapeOfKind(int32_t kind) {
@@ -15,44 +17,45 @@ ElementShape shapeOfKind(int32_t kind) {
   return ElementShape::Other;
 }
 
-uint64_t timeTagOf(const XtraInstance& instance, const HostValue& value) {
-  if (kindOf(instance, value) == KindInteger) return timeTagFromInteger(integerOf(instance, value));
-  return timeTagFromDouble(doubleOf(instance, value));
+uint64_t timeTagOf(const SendContext& context, const HostValue& value) {
+  if (kindOf(context, value) == KindInteger) return timeTagFromInteger(integerOf(context, value));
+  return timeTagFromDouble(doubleOf(context, value));
 }
 
 // Writes the element and answers what its contents answered, or nothing
 // when it had no contents to write (no element 2, or another shape).
-std::optional<bool> writeElement(const XtraInstance& instance, PacketWriter& writer,
+std::optional<bool> writeElement(const SendContext& context, PacketWriter& writer,
                                  const HostValue& list, int32_t count) {
-  IHostValues* values = instance.valueServices;
-  IHostLists* lists = instance.listServices;
+  IHostValues* values = context.values;
+  IHostLists* lists = context.lists;
   OwnedValue first(values);
   lists->listGetAt(&list, 1, first.out());
-  const ElementShape shape = shapeOfKind(kindOf(instance, first.get()));
+  const ElementShape shape = shapeOfKind(kindOf(context, first.get()));
   if (shape == ElementShape::Other) return std::nullopt;
 
   std::optional<bool> answer;
   if (shape == ElementShape::Message) {
-    char* address = nullptr;
-    values->lockString(first.ptr(), &address);
-    const bool opened = writer.put(osc::BeginMessage(address != nullptr ? address : ""));
-    values->unlockString(first.ptr());
+    bool opened = false;
+    {
+      const LockedString address(values, first.get());
+      opened = writer.put(osc::BeginMessage(address.text()));
+    }
     if (!opened) return false;
     if (count >= 2) {
       first.reset();
       OwnedValue arguments(values);
       lists->listGetAt(&list, 2, arguments.out());
-      answer = appendArguments(instance, writer, arguments.get());
+      answer = appendArguments(context, writer, arguments.get());
     }
     writer.put(osc::EndMessage);
   } else {
-    if (!writer.put(osc::BeginBundle(timeTagOf(instance, first.get())))) return false;
+    if (!writer.put(osc::BeginBundle(timeTagOf(context, first.get())))) return false;
     if (!writer.enter()) return false;
     if (count >= 2) {
       first.reset();
       OwnedValue contents(values);
       lists->listGetAt(&list, 2, contents.out());
-      answer = appendBundleContents(instance, writer, contents.get());
+      answer = appendBundleContents(context, writer, contents.get());
     }
     writer.leave();
     writer.put(osc::EndBundle);
@@ -65,22 +68,22 @@ std::optional<bool> writeElement(const XtraInstance& instance, PacketWriter& wri
 
 }  // namespace
 
-ElementShape shapeOfElement(const XtraInstance& instance, const HostValue& list) {
-  OwnedValue first(instance.valueServices);
-  instance.listServices->listGetAt(&list, 1, first.out());
-  return shapeOfKind(kindOf(instance, first.get()));
+ElementShape shapeOfElement(const SendContext& context, const HostValue& list) {
+  OwnedValue first(context.values);
+  context.lists->listGetAt(&list, 1, first.out());
+  return shapeOfKind(kindOf(context, first.get()));
 }
 
-void writePacketElement(const XtraInstance& instance, PacketWriter& writer, const HostValue& list,
+void writePacketElement(const SendContext& context, PacketWriter& writer, const HostValue& list,
                         int32_t count) {
-  writeElement(instance, writer, list, count);
+  writeElement(context, writer, list, count);
 }
 
-bool appendBundleContents(const XtraInstance& instance, PacketWriter& writer,
+bool appendBundleContents(const SendContext& context, PacketWriter& writer,
                           const HostValue& contents) {
-  IHostValues* values = instance.valueServices;
-  IHostLists* lists = instance.listServices;
-  if (kindOf(instance, contents) != KindList) return false;
+  IHostValues* values = context.values;
+  IHostLists* lists = context.lists;
+  if (kindOf(context, contents) != KindList) return false;
 
   bool result = true;
   int32_t count = 0;
@@ -88,12 +91,14 @@ bool appendBundleContents(const XtraInstance& instance, PacketWriter& writer,
   for (int32_t position = 1; position <= count; ++position) {
     OwnedValue item(values);
     lists->listGetAt(&contents, position, item.out());
-    if (kindOf(instance, item.get()) != KindList) continue;
+    if (kindOf(context, item.get()) != KindList) continue;
     int32_t itemCount = 0;
     lists->listCount(item.ptr(), &itemCount);
     if (itemCount == 0) continue;
-    const std::optional<bool> answer = writeElement(instance, writer, item.get(), itemCount);
+    const std::optional<bool> answer = writeElement(context, writer, item.get(), itemCount);
     if (answer.has_value()) result = *answer;
   }
   return result;
 }
+
+}  // namespace zephyx::send

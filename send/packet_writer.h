@@ -5,6 +5,8 @@
 
 #include "osc/OscOutboundPacketStream.h"
 
+namespace zephyx::send {
+
 // The codec's stream, plus what the encoder must know across levels:
 // whether every part of the packet was written as asked, and how deep the
 // arrays and bundles nest. A packet that is not complete is never sent.
@@ -52,3 +54,5 @@ class PacketWriter {
   bool complete_ = true;
   int depth_ = 0;
 };
+
+}  // namespace zephyx::send

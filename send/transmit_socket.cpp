@@ -6,13 +6,18 @@
 #include "ip/NetworkingUtils.h"
 #include "ip/UdpSocket.h"
 
+namespace zephyx::send {
+
 TransmitSocket::TransmitSocket() = default;
 TransmitSocket::~TransmitSocket() = default;
 
 bool TransmitSocket::open(const char* host, int32_t port) {
   if (port < 1 || port > 65535) return false;
   const unsigned long address = GetHostByName(host);
-  if (address == 0) return false;
+  // 0.0.0.0 would reach this machine, and so would the broadcast address:
+  // the codec takes it for "any address" and connects to 0.0.0.0. The
+  // socket never enables broadcasting, so neither is a destination.
+  if (address == 0 || address == IpEndpointName::ANY_ADDRESS) return false;
   try {
     socket_ = std::make_unique<UdpTransmitSocket>(IpEndpointName(address, port));
   } catch (const std::exception&) {
@@ -24,3 +29,5 @@ bool TransmitSocket::open(const char* host, int32_t port) {
 void TransmitSocket::send(const char* data, size_t size) {
   if (socket_) socket_->Send(data, size);
 }
+
+}  // namespace zephyx::send

@@ -7,6 +7,8 @@
 
 class UdpTransmitSocket;
 
+namespace zephyx::send {
+
 // Made for one send and closed when destroyed. Host thread.
 class TransmitSocket {
  public:
@@ -16,8 +18,8 @@ class TransmitSocket {
   TransmitSocket& operator=(const TransmitSocket&) = delete;
 
   // Resolves `host` anew and connects a fresh socket to it and `port`.
-  // False when the host does not resolve, resolves to 0.0.0.0 (which would
-  // reach this machine), the port is outside 1..65535, or the socket
+  // False when the host does not resolve, resolves to 0.0.0.0 or to the
+  // broadcast address 255.255.255.255 (either would reach this machine), the port is outside 1..65535, or the socket
   // cannot be made or connected.
   bool open(const char* host, int32_t port);
 
@@ -27,3 +29,5 @@ class TransmitSocket {
  private:
   std::unique_ptr<UdpTransmitSocket> socket_;
 };
+
+}  // namespace zephyx::send

@@ -6,7 +6,7 @@
 #include "host/host_ids.h"
 #include "host/host_status.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 // A service lives as long as the host that owns it. Its reference count
 // only tracks what callers hold, starting from zero, so that tests can see
@@ -19,7 +19,7 @@ class HostService : public Interface {
   HostService& operator=(const HostService&) = delete;
   virtual ~HostService() = default;
 
-  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) override {
+  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) noexcept override {
     if (out == nullptr) return ResultHostFailure;
     if (id != nullptr && (*id == hostids::Unknown || *id == id_)) {
       addRef();
@@ -29,10 +29,10 @@ class HostService : public Interface {
     *out = nullptr;
     return ResultNoInterface;
   }
-  uint32_t ZX_CALL addRef() override {
+  uint32_t ZX_CALL addRef() noexcept override {
     return static_cast<uint32_t>(references_.fetch_add(1, std::memory_order_relaxed) + 1);
   }
-  uint32_t ZX_CALL release() override {
+  uint32_t ZX_CALL release() noexcept override {
     const int32_t before = references_.fetch_sub(1, std::memory_order_acq_rel);
     if (before <= 0) {
       overReleases_.fetch_add(1, std::memory_order_relaxed);
@@ -54,4 +54,4 @@ class HostService : public Interface {
   std::atomic<int32_t> overReleases_{0};
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

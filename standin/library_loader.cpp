@@ -10,7 +10,7 @@
 
 #include "host/host_ids.h"
 
-namespace standin {
+namespace zephyx::standin {
 namespace {
 
 #if defined(_WIN32)
@@ -91,4 +91,4 @@ bool LoadedLibrary::describeClass(const HostGuid& classId, StandInClass* out) co
   return true;
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

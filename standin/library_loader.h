@@ -8,7 +8,7 @@
 #include "host/library_exports.h"
 #include "standin/standin_class.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 // The five exports of one loaded library. The library stays loaded while
 // this object lives.
@@ -43,4 +43,4 @@ class LoadedLibrary {
   std::string path_;
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

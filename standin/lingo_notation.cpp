@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace standin {
+namespace zephyx::standin {
 namespace {
 
 const char HexDigits[] = "0123456789abcdef";
@@ -544,4 +544,4 @@ LingoParseResult parseLingo(ValueTable& table, SymbolTable& symbols, std::string
   return Parser(table, symbols, text).run();
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

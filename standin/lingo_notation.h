@@ -18,7 +18,7 @@
 #include "standin/symbol_table.h"
 #include "standin/value_table.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 // Deepest nesting of lists that the parser accepts.
 constexpr int LingoMaxDepth = 256;
@@ -39,4 +39,4 @@ struct LingoParseResult {
 // value made along the way has been released again.
 LingoParseResult parseLingo(ValueTable& table, SymbolTable& symbols, std::string_view text);
 
-}  // namespace standin
+}  // namespace zephyx::standin

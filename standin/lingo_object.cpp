@@ -5,7 +5,7 @@
 #include "host/host_ids.h"
 #include "host/host_status.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 std::vector<std::string> methodNames(const std::string& messageTable) {
   std::vector<std::string> names;
@@ -73,4 +73,4 @@ OwnedValue LingoObject::call(const std::string& method, const std::vector<HostVa
   return host_.own(VoidValue);
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

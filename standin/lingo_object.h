@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "host/moa_mm_xscript.h"
-#include "host/owned_value.h"
+#include "common/owned_value.h"
 #include "standin/standin_host.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 class LingoObject {
  public:
@@ -51,4 +51,4 @@ class LingoObject {
 // is its position. The first line names the class, not a method.
 std::vector<std::string> methodNames(const std::string& messageTable);
 
-}  // namespace standin
+}  // namespace zephyx::standin

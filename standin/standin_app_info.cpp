@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-namespace standin {
+namespace zephyx::standin {
 
-HostStatus ZX_CALL StandInAppInfo::getInfo(int32_t item, char* buffer, int32_t size) {
+HostStatus ZX_CALL StandInAppInfo::getInfo(int32_t item, char* buffer, int32_t size) noexcept {
   if (item != AppInfoVersionString || buffer == nullptr || size <= 0) return ResultHostFailure;
   std::lock_guard<std::mutex> lock(mutex_);
   // Like the real host, a text as long as the buffer arrives without its NUL.
@@ -21,4 +21,4 @@ void StandInAppInfo::setVersionText(std::string text) {
   versionText_ = std::move(text);
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

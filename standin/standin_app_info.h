@@ -7,13 +7,13 @@
 #include "host/host_app_info.h"
 #include "standin/host_service.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 class StandInAppInfo final : public HostService<IHostAppInfo> {
  public:
   StandInAppInfo() : HostService(hostids::AppInfoService) {}
 
-  HostStatus ZX_CALL getInfo(int32_t item, char* buffer, int32_t size) override;
+  HostStatus ZX_CALL getInfo(int32_t item, char* buffer, int32_t size) noexcept override;
 
   // The text that getInfo gives for the version item; "12.0" at first.
   void setVersionText(std::string text);
@@ -23,4 +23,4 @@ class StandInAppInfo final : public HostService<IHostAppInfo> {
   std::string versionText_ = "12.0";  // guarded by mutex_
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

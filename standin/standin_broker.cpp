@@ -2,7 +2,7 @@
 
 #include "standin/standin_host.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 void StandInBroker::addService(IMoaUnknown* service, const HostGuid& id) {
   auto entry = std::make_unique<ServiceEntry>();
@@ -17,7 +17,7 @@ void StandInBroker::failService(const HostGuid& id, bool fail) {
   }
 }
 
-HostStatus ZX_CALL StandInBroker::queryService(const HostGuid* serviceId, void** out) {
+HostStatus ZX_CALL StandInBroker::queryService(const HostGuid* serviceId, void** out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = nullptr;
   if (serviceId == nullptr) return ResultNoInterface;
@@ -30,11 +30,11 @@ HostStatus ZX_CALL StandInBroker::queryService(const HostGuid* serviceId, void**
 }
 
 HostStatus ZX_CALL StandInBroker::createObject(const HostGuid* classId,
-                                               const HostGuid* interfaceId, void** out) {
+                                               const HostGuid* interfaceId, void** out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = nullptr;
   if (classId == nullptr || interfaceId == nullptr) return ResultHostFailure;
   return host_.createObject(*classId, *interfaceId, out);
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

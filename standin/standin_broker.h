@@ -8,7 +8,7 @@
 #include "host/host_broker.h"
 #include "standin/host_service.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 class StandInHost;
 
@@ -16,9 +16,9 @@ class StandInBroker final : public HostService<IHostBroker> {
  public:
   explicit StandInBroker(StandInHost& host) : HostService(hostids::Unknown), host_(host) {}
 
-  HostStatus ZX_CALL queryService(const HostGuid* serviceId, void** out) override;
+  HostStatus ZX_CALL queryService(const HostGuid* serviceId, void** out) noexcept override;
   HostStatus ZX_CALL createObject(const HostGuid* classId, const HostGuid* interfaceId,
-                                  void** out) override;
+                                  void** out) noexcept override;
 
   // Set up by the host before any caller can reach the broker.
   void addService(IMoaUnknown* service, const HostGuid& id);
@@ -36,4 +36,4 @@ class StandInBroker final : public HostService<IHostBroker> {
   std::vector<std::unique_ptr<ServiceEntry>> services_;
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

@@ -6,7 +6,7 @@
 #include "host/host_types.h"
 #include "host/library_exports.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 struct StandInClass {
   HostGuid classId{};
@@ -19,4 +19,4 @@ struct StandInClass {
   std::function<HostStatus(void* record, const HostGuid& interfaceId, void** out)> getInterface;
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

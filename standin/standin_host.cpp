@@ -5,7 +5,7 @@
 #include "host/host_registry.h"
 #include "standin/standin_instance.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 StandInHost::StandInHost()
     : values_(table_, symbols_),
@@ -165,4 +165,4 @@ std::string StandInHost::leakReport() const {
   return report.str();
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

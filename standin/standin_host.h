@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/owned_value.h"
+#include "common/owned_value.h"
 #include "standin/library_loader.h"
 #include "standin/lingo_notation.h"
 #include "standin/standin_app_info.h"
@@ -24,7 +24,7 @@
 #include "standin/symbol_table.h"
 #include "standin/value_table.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 class StandInHost {
  public:
@@ -122,4 +122,4 @@ class StandInHost {
   std::atomic<int64_t> liveInstances_{0};
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

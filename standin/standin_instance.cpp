@@ -5,7 +5,7 @@
 
 #include "standin/standin_host.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 StandInInstance* StandInInstance::create(StandInHost& host, const StandInClass& cls,
                                          HostStatus* status) {
@@ -37,7 +37,7 @@ StandInInstance::~StandInInstance() {
   host_.instanceDestroyed();
 }
 
-HostStatus ZX_CALL StandInInstance::queryInterface(const HostGuid* id, void** out) {
+HostStatus ZX_CALL StandInInstance::queryInterface(const HostGuid* id, void** out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = nullptr;
   if (id == nullptr) return ResultNoInterface;
@@ -50,14 +50,14 @@ HostStatus ZX_CALL StandInInstance::queryInterface(const HostGuid* id, void** ou
   return class_.getInterface(record_, *id, out);
 }
 
-uint32_t ZX_CALL StandInInstance::addRef() {
+uint32_t ZX_CALL StandInInstance::addRef() noexcept {
   return static_cast<uint32_t>(references_.fetch_add(1, std::memory_order_relaxed) + 1);
 }
 
-uint32_t ZX_CALL StandInInstance::release() {
+uint32_t ZX_CALL StandInInstance::release() noexcept {
   const int32_t left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
   if (left == 0) delete this;
   return static_cast<uint32_t>(left < 0 ? 0 : left);
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

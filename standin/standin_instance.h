@@ -7,7 +7,7 @@
 #include "host/host_object_header.h"
 #include "standin/standin_class.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 class StandInHost;
 
@@ -22,9 +22,9 @@ class StandInInstance final : public IMoaUnknown {
   static StandInInstance* create(StandInHost& host, const StandInClass& cls,
                                  HostStatus* status);
 
-  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) override;
-  uint32_t ZX_CALL addRef() override;
-  uint32_t ZX_CALL release() override;
+  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) noexcept override;
+  uint32_t ZX_CALL addRef() noexcept override;
+  uint32_t ZX_CALL release() noexcept override;
 
   void* record() const { return record_; }
   int32_t references() const { return references_.load(std::memory_order_acquire); }
@@ -39,4 +39,4 @@ class StandInInstance final : public IMoaUnknown {
   std::atomic<int32_t> references_{1};
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

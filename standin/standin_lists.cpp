@@ -1,6 +1,6 @@
 #include "standin/standin_lists.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 StandInLists::StandInLists(ValueTable& table) : HostService(hostids::ListService), table_(table) {}
 
@@ -11,19 +11,19 @@ ValueSlot* StandInLists::live(const HostValue* value) {
   return slot;
 }
 
-HostStatus ZX_CALL StandInLists::newList(HostValue* out) {
+HostStatus ZX_CALL StandInLists::newList(HostValue* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = table_.make(StandInList, [](ValueSlot&) {});
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInLists::newPropList(HostValue* out) {
+HostStatus ZX_CALL StandInLists::newPropList(HostValue* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = table_.make(StandInPropList, [](ValueSlot&) {});
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInLists::appendToList(const HostValue* list, const HostValue* value) {
+HostStatus ZX_CALL StandInLists::appendToList(const HostValue* list, const HostValue* value) noexcept {
   ValueSlot* slot = live(list);
   if (slot == nullptr || slot->kind != StandInList || value == nullptr) return ResultHostFailure;
   if (!table_.retain(*value)) return ResultHostFailure;
@@ -32,7 +32,7 @@ HostStatus ZX_CALL StandInLists::appendToList(const HostValue* list, const HostV
 }
 
 HostStatus ZX_CALL StandInLists::addProp(const HostValue* propList, const HostValue* key,
-                                         const HostValue* value) {
+                                         const HostValue* value) noexcept {
   ValueSlot* slot = live(propList);
   if (slot == nullptr || slot->kind != StandInPropList || key == nullptr || value == nullptr) {
     return ResultHostFailure;
@@ -48,7 +48,7 @@ HostStatus ZX_CALL StandInLists::addProp(const HostValue* propList, const HostVa
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInLists::listCount(const HostValue* list, int32_t* out) {
+HostStatus ZX_CALL StandInLists::listCount(const HostValue* list, int32_t* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = 0;
   ValueSlot* slot = live(list);
@@ -69,7 +69,7 @@ HostStatus StandInLists::elementAt(const std::vector<HostValue>& elements, int32
 }
 
 HostStatus ZX_CALL StandInLists::listGetAt(const HostValue* list, int32_t position,
-                                           HostValue* out) {
+                                           HostValue* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
   ValueSlot* slot = live(list);
@@ -80,7 +80,7 @@ HostStatus ZX_CALL StandInLists::listGetAt(const HostValue* list, int32_t positi
 }
 
 HostStatus ZX_CALL StandInLists::propNameAt(const HostValue* propList, int32_t position,
-                                            HostValue* out) {
+                                            HostValue* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
   ValueSlot* slot = live(propList);
@@ -88,4 +88,4 @@ HostStatus ZX_CALL StandInLists::propNameAt(const HostValue* propList, int32_t p
   return elementAt(slot->keys, position, out);
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

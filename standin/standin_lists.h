@@ -5,21 +5,21 @@
 #include "standin/host_service.h"
 #include "standin/value_table.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 class StandInLists final : public HostService<IHostLists> {
  public:
   explicit StandInLists(ValueTable& table);
 
-  HostStatus ZX_CALL newList(HostValue* out) override;
-  HostStatus ZX_CALL newPropList(HostValue* out) override;
-  HostStatus ZX_CALL appendToList(const HostValue* list, const HostValue* value) override;
+  HostStatus ZX_CALL newList(HostValue* out) noexcept override;
+  HostStatus ZX_CALL newPropList(HostValue* out) noexcept override;
+  HostStatus ZX_CALL appendToList(const HostValue* list, const HostValue* value) noexcept override;
   HostStatus ZX_CALL addProp(const HostValue* propList, const HostValue* key,
-                             const HostValue* value) override;
-  HostStatus ZX_CALL listCount(const HostValue* list, int32_t* out) override;
-  HostStatus ZX_CALL listGetAt(const HostValue* list, int32_t position, HostValue* out) override;
+                             const HostValue* value) noexcept override;
+  HostStatus ZX_CALL listCount(const HostValue* list, int32_t* out) noexcept override;
+  HostStatus ZX_CALL listGetAt(const HostValue* list, int32_t position, HostValue* out) noexcept override;
   HostStatus ZX_CALL propNameAt(const HostValue* propList, int32_t position,
-                                HostValue* out) override;
+                                HostValue* out) noexcept override;
 
  private:
   ValueSlot* live(const HostValue* value);
@@ -29,4 +29,4 @@ class StandInLists final : public HostService<IHostLists> {
   ValueTable& table_;
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

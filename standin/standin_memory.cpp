@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-namespace standin {
+namespace zephyx::standin {
 
 StandInMemory::StandInMemory() : HostService(hostids::Unknown) {}
 
@@ -10,7 +10,7 @@ StandInMemory::~StandInMemory() {
   for (void* block : blocks_) std::free(block);
 }
 
-void* ZX_CALL StandInMemory::allocate(uint32_t size) {
+void* ZX_CALL StandInMemory::allocate(uint32_t size) noexcept {
   int failures = failures_.load(std::memory_order_acquire);
   while (failures > 0) {
     if (failures_.compare_exchange_weak(failures, failures - 1, std::memory_order_acq_rel)) {
@@ -25,7 +25,7 @@ void* ZX_CALL StandInMemory::allocate(uint32_t size) {
   return block;
 }
 
-void ZX_CALL StandInMemory::freeMemory(void* block) {
+void ZX_CALL StandInMemory::freeMemory(void* block) noexcept {
   if (block == nullptr) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -42,4 +42,4 @@ int64_t StandInMemory::outstandingBlocks() const {
   return static_cast<int64_t>(blocks_.size());
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

@@ -8,15 +8,15 @@
 #include "host/host_memory.h"
 #include "standin/host_service.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 class StandInMemory final : public HostService<IHostMemory> {
  public:
   StandInMemory();
   ~StandInMemory() override;
 
-  void* ZX_CALL allocate(uint32_t size) override;
-  void ZX_CALL freeMemory(void* block) override;
+  void* ZX_CALL allocate(uint32_t size) noexcept override;
+  void ZX_CALL freeMemory(void* block) noexcept override;
 
   // The next `count` allocations fail.
   void failNextAllocations(int count) { failures_.store(count, std::memory_order_release); }
@@ -33,4 +33,4 @@ class StandInMemory final : public HostService<IHostMemory> {
   std::unordered_set<void*> blocks_;  // guarded by mutex_
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

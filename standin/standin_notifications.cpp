@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-namespace standin {
+namespace zephyx::standin {
 
 StandInNotifications::~StandInNotifications() {
   for (const Registration& registration : registrations_) registration.client->release();
 }
 
 HostStatus ZX_CALL StandInNotifications::registerNotificationClient(
-    IMoaNotificationClient* client, void* refcon) {
+    IMoaNotificationClient* client, void* refcon) noexcept {
   if (client == nullptr) return ResultHostFailure;
   client->addRef();
   registrations_.push_back(Registration{client, refcon, nextSerial_++});
@@ -17,7 +17,7 @@ HostStatus ZX_CALL StandInNotifications::registerNotificationClient(
 }
 
 HostStatus ZX_CALL StandInNotifications::unregisterNotificationClient(
-    IMoaNotificationClient* client) {
+    IMoaNotificationClient* client) noexcept {
   auto found = std::find_if(registrations_.begin(), registrations_.end(),
                             [&](const Registration& r) { return r.client == client; });
   if (found == registrations_.end()) return ResultHostFailure;
@@ -45,4 +45,4 @@ int StandInNotifications::pump() {
   return calls;
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

@@ -7,7 +7,7 @@
 #include "host/host_notifications.h"
 #include "standin/host_service.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 class StandInNotifications final : public HostService<IHostNotifications> {
  public:
@@ -15,8 +15,8 @@ class StandInNotifications final : public HostService<IHostNotifications> {
   ~StandInNotifications() override;
 
   HostStatus ZX_CALL registerNotificationClient(IMoaNotificationClient* client,
-                                                void* refcon) override;
-  HostStatus ZX_CALL unregisterNotificationClient(IMoaNotificationClient* client) override;
+                                                void* refcon) noexcept override;
+  HostStatus ZX_CALL unregisterNotificationClient(IMoaNotificationClient* client) noexcept override;
 
   // Host thread. One pass of the host loop: calls notify once for every
   // client registered when the pass begins, in registration order, skipping
@@ -40,4 +40,4 @@ class StandInNotifications final : public HostService<IHostNotifications> {
   int64_t notifyCalls_ = 0;
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

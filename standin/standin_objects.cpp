@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace standin {
+namespace zephyx::standin {
 namespace {
 
 uint8_t noBytes[1] = {0};
@@ -19,7 +19,7 @@ class ValueObject final : public IHostByteArray {
   }
   ~ValueObject() { table_.release(value_); }
 
-  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) override {
+  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) noexcept override {
     if (out == nullptr) return ResultHostFailure;
     *out = nullptr;
     if (id == nullptr) return ResultNoInterface;
@@ -30,10 +30,10 @@ class ValueObject final : public IHostByteArray {
     }
     return ResultNoInterface;
   }
-  uint32_t ZX_CALL addRef() override {
+  uint32_t ZX_CALL addRef() noexcept override {
     return static_cast<uint32_t>(references_.fetch_add(1, std::memory_order_relaxed) + 1);
   }
-  uint32_t ZX_CALL release() override {
+  uint32_t ZX_CALL release() noexcept override {
     const int32_t left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left == 0) {
       owner_.objectDied();
@@ -42,7 +42,7 @@ class ValueObject final : public IHostByteArray {
     return static_cast<uint32_t>(left < 0 ? 0 : left);
   }
 
-  HostStatus ZX_CALL getProp(HostSymbol property, HostValue* out) override {
+  HostStatus ZX_CALL getProp(HostSymbol property, HostValue* out) noexcept override {
     if (out == nullptr) return ResultHostFailure;
     *out = VoidValue;
     ValueSlot* slot = table_.find(value_);
@@ -52,7 +52,7 @@ class ValueObject final : public IHostByteArray {
     return StatusOk;
   }
 
-  HostStatus ZX_CALL getBytes(uint8_t** bytes) override {
+  HostStatus ZX_CALL getBytes(uint8_t** bytes) noexcept override {
     if (bytes == nullptr) return ResultHostFailure;
     *bytes = noBytes;
     ValueSlot* slot = table_.find(value_);
@@ -75,7 +75,7 @@ class ValueObject final : public IHostByteArray {
 StandInObjects::StandInObjects(ValueTable& table, SymbolTable& symbols)
     : HostService(hostids::ObjectService), table_(table), symbols_(symbols) {}
 
-HostStatus ZX_CALL StandInObjects::valueToObject(const HostValue* value, IMoaUnknown** out) {
+HostStatus ZX_CALL StandInObjects::valueToObject(const HostValue* value, IMoaUnknown** out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = nullptr;
   if (value == nullptr) return ResultHostFailure;
@@ -92,7 +92,7 @@ HostStatus ZX_CALL StandInObjects::valueToObject(const HostValue* value, IMoaUnk
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInObjects::newByteArray(const void* bytes, int32_t size, HostValue* out) {
+HostStatus ZX_CALL StandInObjects::newByteArray(const void* bytes, int32_t size, HostValue* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
   if (size < 0 || (size > 0 && bytes == nullptr)) return ResultHostFailure;
@@ -106,4 +106,4 @@ HostStatus ZX_CALL StandInObjects::newByteArray(const void* bytes, int32_t size,
   return writable ? StatusOk : ResultHostFailure;
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

@@ -8,14 +8,14 @@
 #include "standin/symbol_table.h"
 #include "standin/value_table.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 class StandInObjects final : public HostService<IHostObjects> {
  public:
   StandInObjects(ValueTable& table, SymbolTable& symbols);
 
-  HostStatus ZX_CALL valueToObject(const HostValue* value, IMoaUnknown** out) override;
-  HostStatus ZX_CALL newByteArray(const void* bytes, int32_t size, HostValue* out) override;
+  HostStatus ZX_CALL valueToObject(const HostValue* value, IMoaUnknown** out) noexcept override;
+  HostStatus ZX_CALL newByteArray(const void* bytes, int32_t size, HostValue* out) noexcept override;
 
   // While set, a new byte array cannot be opened for writing: it stays empty.
   void failByteArrayWrites(bool fail) { failWrites_.store(fail, std::memory_order_release); }
@@ -31,4 +31,4 @@ class StandInObjects final : public HostService<IHostObjects> {
   std::atomic<int64_t> liveObjects_{0};
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

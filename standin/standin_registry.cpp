@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-namespace standin {
+namespace zephyx::standin {
 
 HostStatus ZX_CALL StandInRegistryEntry::putEntryValue(int32_t kind, const void* value,
-                                                       int32_t size, const char* key) {
+                                                       int32_t size, const char* key) noexcept {
   if (key == nullptr || value == nullptr || size < 0) return ResultHostFailure;
   if (failingKey_ != nullptr && *failingKey_ == key) return ResultHostFailure;
   RegistryValue stored;
@@ -27,7 +27,7 @@ const RegistryValue* StandInRegistryEntry::find(const std::string& key) const {
 HostStatus ZX_CALL StandInRegistryCache::addRegistryEntry(void* /*definition*/,
                                                           const HostGuid* classId,
                                                           const HostGuid* interfaceId,
-                                                          IHostRegistryEntry** out) {
+                                                          IHostRegistryEntry** out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = nullptr;
   if (failAddEntry_ || classId == nullptr || interfaceId == nullptr) return ResultHostFailure;
@@ -36,4 +36,4 @@ HostStatus ZX_CALL StandInRegistryCache::addRegistryEntry(void* /*definition*/,
   return StatusOk;
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

@@ -9,7 +9,7 @@
 #include "host/host_registry.h"
 #include "standin/host_service.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 // A stored registry value: its kind and a copy of its bytes (a text
 // without its terminating NUL).
@@ -25,7 +25,7 @@ class StandInRegistryEntry final : public IHostRegistryEntry {
   virtual ~StandInRegistryEntry() = default;
 
   HostStatus ZX_CALL putEntryValue(int32_t kind, const void* value, int32_t size,
-                                   const char* key) override;
+                                   const char* key) noexcept override;
 
   const HostGuid& classId() const { return classId_; }
   const HostGuid& interfaceId() const { return interfaceId_; }
@@ -46,7 +46,7 @@ class StandInRegistryCache final : public HostService<IHostRegistryCache> {
 
   HostStatus ZX_CALL addRegistryEntry(void* definition, const HostGuid* classId,
                                       const HostGuid* interfaceId,
-                                      IHostRegistryEntry** out) override;
+                                      IHostRegistryEntry** out) noexcept override;
 
   // While set, addRegistryEntry fails.
   void failAddEntry(bool fail) { failAddEntry_ = fail; }
@@ -61,4 +61,4 @@ class StandInRegistryCache final : public HostService<IHostRegistryCache> {
   std::vector<std::unique_ptr<StandInRegistryEntry>> entries_;
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

@@ -6,14 +6,14 @@
 #include "host/host_status.h"
 #include "standin/lingo_notation.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 StandInScriptContext::StandInScriptContext(ValueTable& table, SymbolTable& symbols)
     : table_(table), symbols_(symbols) {}
 
 StandInScriptContext::~StandInScriptContext() { clearCalls(); }
 
-HostStatus ZX_CALL StandInScriptContext::queryInterface(const HostGuid* id, void** out) {
+HostStatus ZX_CALL StandInScriptContext::queryInterface(const HostGuid* id, void** out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = nullptr;
   if (id == nullptr) return ResultNoInterface;
@@ -31,9 +31,9 @@ HostStatus ZX_CALL StandInScriptContext::queryInterface(const HostGuid* id, void
 }
 
 // Host thread only, like everything a script context does.
-uint32_t ZX_CALL StandInScriptContext::addRef() { return static_cast<uint32_t>(++references_); }
+uint32_t ZX_CALL StandInScriptContext::addRef() noexcept { return static_cast<uint32_t>(++references_); }
 
-uint32_t ZX_CALL StandInScriptContext::release() {
+uint32_t ZX_CALL StandInScriptContext::release() noexcept {
   --references_;
   return static_cast<uint32_t>(std::max(references_, 0));
 }
@@ -61,7 +61,7 @@ const Handler* StandInScriptContext::findHandler(const std::string& name, int32_
 }
 
 HostStatus ZX_CALL StandInScriptContext::callHandler(HostSymbol handler, int32_t count,
-                                                     const HostValue* args, HostValue* result) {
+                                                     const HostValue* args, HostValue* result) noexcept {
   if (result != nullptr) *result = VoidValue;
   if (count < 0 || (count > 0 && args == nullptr)) return ResultHostFailure;
 
@@ -89,7 +89,7 @@ void StandInScriptContext::clearCalls() {
   calls_.clear();
 }
 
-HostStatus ZX_CALL StandInScriptContext::saveCallContext(CallGuardState* state) {
+HostStatus ZX_CALL StandInScriptContext::saveCallContext(CallGuardState* state) noexcept {
   if (state == nullptr) return ResultHostFailure;
   ++saves_;
   const uint32_t token = nextSaveToken_++;
@@ -98,7 +98,7 @@ HostStatus ZX_CALL StandInScriptContext::saveCallContext(CallGuardState* state) 
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInScriptContext::restoreCallContext(CallGuardState* state) {
+HostStatus ZX_CALL StandInScriptContext::restoreCallContext(CallGuardState* state) noexcept {
   if (state == nullptr) return ResultHostFailure;
   ++restores_;
   if (openSaves_.empty() || state->words[0] != 0x5a5e5a5e ||
@@ -110,4 +110,4 @@ HostStatus ZX_CALL StandInScriptContext::restoreCallContext(CallGuardState* stat
   return StatusOk;
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

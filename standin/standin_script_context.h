@@ -13,7 +13,7 @@
 #include "standin/symbol_table.h"
 #include "standin/value_table.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 // One call of a handler: the handler's name and its borrowed arguments.
 struct HandlerCall {
@@ -37,14 +37,14 @@ class StandInScriptContext final : public IHostScriptContext, public IHostCallGu
   StandInScriptContext(ValueTable& table, SymbolTable& symbols);
   ~StandInScriptContext();
 
-  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) override;
-  uint32_t ZX_CALL addRef() override;
-  uint32_t ZX_CALL release() override;
+  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) noexcept override;
+  uint32_t ZX_CALL addRef() noexcept override;
+  uint32_t ZX_CALL release() noexcept override;
 
   HostStatus ZX_CALL callHandler(HostSymbol handler, int32_t count, const HostValue* args,
-                                 HostValue* result) override;
-  HostStatus ZX_CALL saveCallContext(CallGuardState* state) override;
-  HostStatus ZX_CALL restoreCallContext(CallGuardState* state) override;
+                                 HostValue* result) noexcept override;
+  HostStatus ZX_CALL saveCallContext(CallGuardState* state) noexcept override;
+  HostStatus ZX_CALL restoreCallContext(CallGuardState* state) noexcept override;
 
   // A handler with no target: called when args[0] is not a script object
   // that has a handler of that name.
@@ -90,7 +90,7 @@ class StandInScriptContextSource final : public HostService<IHostScriptContextSo
   explicit StandInScriptContextSource(StandInScriptContext& context)
       : HostService(hostids::ScriptContextSourceService), context_(context) {}
 
-  HostStatus ZX_CALL getScriptContext(IHostScriptContext** out) override {
+  HostStatus ZX_CALL getScriptContext(IHostScriptContext** out) noexcept override {
     if (out == nullptr) return ResultHostFailure;
     context_.addRef();
     *out = &context_;
@@ -101,4 +101,4 @@ class StandInScriptContextSource final : public HostService<IHostScriptContextSo
   StandInScriptContext& context_;
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

@@ -6,7 +6,7 @@
 
 #include "standin/value_conversions.h"
 
-namespace standin {
+namespace zephyx::standin {
 namespace {
 
 // What a non-string gives when its text is asked for: empty, never null.
@@ -24,7 +24,7 @@ ValueSlot* StandInValues::live(const HostValue* value) {
   return slot;
 }
 
-HostStatus ZX_CALL StandInValues::valueType(const HostValue* value, int32_t* kind) {
+HostStatus ZX_CALL StandInValues::valueType(const HostValue* value, int32_t* kind) noexcept {
   if (kind == nullptr) return ResultHostFailure;
   *kind = KindVoid;
   if (value == nullptr) return ResultHostFailure;
@@ -35,7 +35,7 @@ HostStatus ZX_CALL StandInValues::valueType(const HostValue* value, int32_t* kin
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInValues::valueToInteger(const HostValue* value, int32_t* out) {
+HostStatus ZX_CALL StandInValues::valueToInteger(const HostValue* value, int32_t* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = 0;
   ValueSlot* slot = live(value);
@@ -54,7 +54,7 @@ HostStatus ZX_CALL StandInValues::valueToInteger(const HostValue* value, int32_t
   }
 }
 
-HostStatus ZX_CALL StandInValues::valueToDouble(const HostValue* value, double* out) {
+HostStatus ZX_CALL StandInValues::valueToDouble(const HostValue* value, double* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = 0.0;
   ValueSlot* slot = live(value);
@@ -73,7 +73,7 @@ HostStatus ZX_CALL StandInValues::valueToDouble(const HostValue* value, double* 
   }
 }
 
-HostStatus ZX_CALL StandInValues::valueToSymbol(const HostValue* value, HostSymbol* out) {
+HostStatus ZX_CALL StandInValues::valueToSymbol(const HostValue* value, HostSymbol* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = NoSymbol;
   ValueSlot* slot = live(value);
@@ -83,7 +83,7 @@ HostStatus ZX_CALL StandInValues::valueToSymbol(const HostValue* value, HostSymb
 }
 
 HostStatus ZX_CALL StandInValues::copyString(const HostValue* value, char* buffer,
-                                             int32_t capacity) {
+                                             int32_t capacity) noexcept {
   if (buffer == nullptr || capacity <= 0) return ResultHostFailure;
   buffer[0] = '\0';
   ValueSlot* slot = live(value);
@@ -94,7 +94,7 @@ HostStatus ZX_CALL StandInValues::copyString(const HostValue* value, char* buffe
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInValues::stringLength(const HostValue* value, int32_t* out) {
+HostStatus ZX_CALL StandInValues::stringLength(const HostValue* value, int32_t* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = 0;
   ValueSlot* slot = live(value);
@@ -103,7 +103,7 @@ HostStatus ZX_CALL StandInValues::stringLength(const HostValue* value, int32_t* 
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInValues::lockString(const HostValue* value, char** bytes) {
+HostStatus ZX_CALL StandInValues::lockString(const HostValue* value, char** bytes) noexcept {
   if (bytes == nullptr) return ResultHostFailure;
   *bytes = emptyText;
   ValueSlot* slot = live(value);
@@ -114,26 +114,26 @@ HostStatus ZX_CALL StandInValues::lockString(const HostValue* value, char** byte
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInValues::unlockString(const HostValue* value) {
+HostStatus ZX_CALL StandInValues::unlockString(const HostValue* value) noexcept {
   ValueSlot* slot = live(value);
   if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
   openLocks_.fetch_sub(1, std::memory_order_relaxed);
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInValues::integerToValue(int32_t number, HostValue* out) {
+HostStatus ZX_CALL StandInValues::integerToValue(int32_t number, HostValue* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = table_.make(StandInInteger, [&](ValueSlot& slot) { slot.integer = number; });
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInValues::doubleToValue(double number, HostValue* out) {
+HostStatus ZX_CALL StandInValues::doubleToValue(double number, HostValue* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = table_.make(StandInFloat, [&](ValueSlot& slot) { slot.number = number; });
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInValues::symbolToValue(HostSymbol symbol, HostValue* out) {
+HostStatus ZX_CALL StandInValues::symbolToValue(HostSymbol symbol, HostValue* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
   if (!symbols_.isSymbol(symbol)) return ResultHostFailure;
@@ -141,7 +141,7 @@ HostStatus ZX_CALL StandInValues::symbolToValue(HostSymbol symbol, HostValue* ou
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInValues::stringToValue(const char* text, HostValue* out) {
+HostStatus ZX_CALL StandInValues::stringToValue(const char* text, HostValue* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
   if (text == nullptr) return ResultHostFailure;
@@ -149,17 +149,17 @@ HostStatus ZX_CALL StandInValues::stringToValue(const char* text, HostValue* out
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInValues::retainValue(const HostValue* value) {
+HostStatus ZX_CALL StandInValues::retainValue(const HostValue* value) noexcept {
   if (value == nullptr) return ResultHostFailure;
   return table_.retain(*value) ? StatusOk : ResultHostFailure;
 }
 
-HostStatus ZX_CALL StandInValues::releaseValue(const HostValue* value) {
+HostStatus ZX_CALL StandInValues::releaseValue(const HostValue* value) noexcept {
   if (value == nullptr) return ResultHostFailure;
   return table_.release(*value) ? StatusOk : ResultHostFailure;
 }
 
-HostStatus ZX_CALL StandInValues::stringToSymbol(const char* text, HostSymbol* out) {
+HostStatus ZX_CALL StandInValues::stringToSymbol(const char* text, HostSymbol* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = NoSymbol;
   if (text == nullptr) return ResultHostFailure;
@@ -167,4 +167,4 @@ HostStatus ZX_CALL StandInValues::stringToSymbol(const char* text, HostSymbol* o
   return StatusOk;
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

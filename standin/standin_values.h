@@ -8,27 +8,27 @@
 #include "standin/symbol_table.h"
 #include "standin/value_table.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 class StandInValues final : public HostService<IHostValues> {
  public:
   StandInValues(ValueTable& table, SymbolTable& symbols);
 
-  HostStatus ZX_CALL valueType(const HostValue* value, int32_t* kind) override;
-  HostStatus ZX_CALL valueToInteger(const HostValue* value, int32_t* out) override;
-  HostStatus ZX_CALL valueToDouble(const HostValue* value, double* out) override;
-  HostStatus ZX_CALL valueToSymbol(const HostValue* value, HostSymbol* out) override;
-  HostStatus ZX_CALL copyString(const HostValue* value, char* buffer, int32_t capacity) override;
-  HostStatus ZX_CALL stringLength(const HostValue* value, int32_t* out) override;
-  HostStatus ZX_CALL lockString(const HostValue* value, char** bytes) override;
-  HostStatus ZX_CALL unlockString(const HostValue* value) override;
-  HostStatus ZX_CALL integerToValue(int32_t number, HostValue* out) override;
-  HostStatus ZX_CALL doubleToValue(double number, HostValue* out) override;
-  HostStatus ZX_CALL symbolToValue(HostSymbol symbol, HostValue* out) override;
-  HostStatus ZX_CALL stringToValue(const char* text, HostValue* out) override;
-  HostStatus ZX_CALL retainValue(const HostValue* value) override;
-  HostStatus ZX_CALL releaseValue(const HostValue* value) override;
-  HostStatus ZX_CALL stringToSymbol(const char* text, HostSymbol* out) override;
+  HostStatus ZX_CALL valueType(const HostValue* value, int32_t* kind) noexcept override;
+  HostStatus ZX_CALL valueToInteger(const HostValue* value, int32_t* out) noexcept override;
+  HostStatus ZX_CALL valueToDouble(const HostValue* value, double* out) noexcept override;
+  HostStatus ZX_CALL valueToSymbol(const HostValue* value, HostSymbol* out) noexcept override;
+  HostStatus ZX_CALL copyString(const HostValue* value, char* buffer, int32_t capacity) noexcept override;
+  HostStatus ZX_CALL stringLength(const HostValue* value, int32_t* out) noexcept override;
+  HostStatus ZX_CALL lockString(const HostValue* value, char** bytes) noexcept override;
+  HostStatus ZX_CALL unlockString(const HostValue* value) noexcept override;
+  HostStatus ZX_CALL integerToValue(int32_t number, HostValue* out) noexcept override;
+  HostStatus ZX_CALL doubleToValue(double number, HostValue* out) noexcept override;
+  HostStatus ZX_CALL symbolToValue(HostSymbol symbol, HostValue* out) noexcept override;
+  HostStatus ZX_CALL stringToValue(const char* text, HostValue* out) noexcept override;
+  HostStatus ZX_CALL retainValue(const HostValue* value) noexcept override;
+  HostStatus ZX_CALL releaseValue(const HostValue* value) noexcept override;
+  HostStatus ZX_CALL stringToSymbol(const char* text, HostSymbol* out) noexcept override;
 
   // lockString calls not yet matched by unlockString.
   int64_t openStringLocks() const { return openLocks_.load(std::memory_order_acquire); }
@@ -42,4 +42,4 @@ class StandInValues final : public HostService<IHostValues> {
   std::atomic<int64_t> openLocks_{0};
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

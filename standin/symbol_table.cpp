@@ -1,6 +1,6 @@
 #include "standin/symbol_table.h"
 
-namespace standin {
+namespace zephyx::standin {
 namespace {
 
 std::string foldCase(std::string_view text) {
@@ -35,4 +35,4 @@ bool SymbolTable::isSymbol(HostSymbol symbol) const {
   return symbol != NoSymbol && symbol <= names_.size();
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

@@ -9,7 +9,7 @@
 
 #include "host/host_types.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 // Symbols are case-insensitive, as in Lingo: "Int32" and "int32" are one
 // symbol, spelt as it was first interned. Safe to use from any thread.
@@ -26,4 +26,4 @@ class SymbolTable {
   std::deque<std::string> names_;                              // guarded by mutex_; [symbol - 1]
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-namespace standin {
+namespace zephyx::standin {
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -92,4 +92,4 @@ bool leadingNumber(std::string_view text, double* out) {
   return true;
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace standin {
+namespace zephyx::standin {
 
 // The nearest integer, halves away from zero, saturated to 32 bits; NaN gives 0.
 int32_t integerOfDouble(double number);
@@ -17,4 +17,4 @@ bool leadingInteger(std::string_view text, int32_t* out);
 // optional fraction and exponent). False and 0.0 when the text has none.
 bool leadingNumber(std::string_view text, double* out);
 
-}  // namespace standin
+}  // namespace zephyx::standin

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <thread>
 
-namespace standin {
+namespace zephyx::standin {
 namespace {
 
 int stripeOfThisThread(int stripes) {
@@ -166,4 +166,4 @@ void ValueTable::destroy(ValueSlot& slot, uint32_t index, std::vector<HostValue>
   giveBackIndex(index);
 }
 
-}  // namespace standin
+}  // namespace zephyx::standin

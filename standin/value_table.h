@@ -10,7 +10,7 @@
 
 #include "host/host_types.h"
 
-namespace standin {
+namespace zephyx::standin {
 
 // Kind codes. The library tells apart only those of HostValueKind; symbols
 // and script objects are the "other" kinds.
@@ -112,4 +112,4 @@ class ValueTable {
   std::atomic<int64_t> staleUses_{0};
 };
 
-}  // namespace standin
+}  // namespace zephyx::standin

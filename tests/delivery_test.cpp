@@ -8,6 +8,7 @@
 #include "tests/support/listening_session.h"
 #include "tests/support/osc_bytes.h"
 
+namespace zephyx {
 namespace {
 
 using testsupport::Bytes;
@@ -233,3 +234,4 @@ TEST_F(DeliveryTest, NothingIsLeftAfterForgettingAListeningInstance) {
 }
 
 }  // namespace
+}  // namespace zephyx

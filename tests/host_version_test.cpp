@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+namespace zephyx::xtra {
 namespace {
 
 int32_t major(const std::string& text) {
@@ -41,3 +42,4 @@ TEST(HostVersion, ATextWithoutNulIsReadOnlyWithinItsBuffer) {
 }
 
 }  // namespace
+}  // namespace zephyx::xtra

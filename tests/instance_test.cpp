@@ -13,8 +13,9 @@
 #include "xtra/message_table.h"
 #include "xtra/process_state.h"
 #include "xtra/scripting_object.h"
-#include "xtra/type_symbol_table.h"
+#include "common/type_symbol_table.h"
 
+namespace zephyx::xtra {
 namespace {
 
 using standin::LingoObject;
@@ -201,3 +202,4 @@ TEST_F(InstanceTest, ASecondNewStartsOverWithoutLeaking) {
 }
 
 }  // namespace
+}  // namespace zephyx::xtra

@@ -14,6 +14,7 @@
 #include "tests/support/listening_session.h"
 #include "tests/support/udp_loopback.h"
 
+namespace zephyx {
 namespace {
 
 using std::chrono::milliseconds;
@@ -171,3 +172,4 @@ TEST_F(InteropOscsendTest, EveryTypeArrivesAsAPropertyList) {
 }
 
 }  // namespace
+}  // namespace zephyx

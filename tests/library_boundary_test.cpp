@@ -14,6 +14,7 @@
 #include "standin/library_loader.h"
 #include "tests/support/host_fixture.h"
 
+namespace zephyx {
 namespace {
 
 using standin::LoadedLibrary;
@@ -44,12 +45,12 @@ class LibraryBoundaryTest : public testsupport::HostFixture {
 // The host's own object behind an instance record, counting its references.
 class CountingOwner final : public IMoaUnknown {
  public:
-  HostStatus ZX_CALL queryInterface(const HostGuid*, void** out) override {
+  HostStatus ZX_CALL queryInterface(const HostGuid*, void** out) noexcept override {
     *out = nullptr;
     return ResultNoInterface;
   }
-  uint32_t ZX_CALL addRef() override { return ++references; }
-  uint32_t ZX_CALL release() override { return --references; }
+  uint32_t ZX_CALL addRef() noexcept override { return ++references; }
+  uint32_t ZX_CALL release() noexcept override { return --references; }
   uint32_t references = 1;
 };
 
@@ -294,3 +295,4 @@ TEST_F(LibraryBoundaryTest, AWholeLingoSessionLeavesNothingBehind) {
 }
 
 }  // namespace
+}  // namespace zephyx

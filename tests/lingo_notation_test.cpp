@@ -12,6 +12,7 @@
 
 #include "standin/standin_host.h"
 
+namespace zephyx {
 namespace {
 
 using standin::LingoParseResult;
@@ -481,3 +482,4 @@ TEST_F(LingoParseError, ReleasesEverythingMadeBeforeTheFault) {
 }
 
 }  // namespace
+}  // namespace zephyx

@@ -12,6 +12,7 @@
 #include "xtra/process_state.h"
 #include "xtra/scripting_object.h"
 
+namespace zephyx::xtra {
 namespace {
 
 using standin::LingoObject;
@@ -30,8 +31,8 @@ class ListeningTest : public testsupport::HostFixture {
     return *static_cast<TStdXtra_IMoaMmXScript*>(object.script())->owner;
   }
 
-  void pushNumber(ofxOscReceiver& receiver, int32_t number) {
-    receiver.push(std::make_unique<ReceivedItem>(&host.values(), host.makeString("/n"),
+  void pushNumber(receive::ofxOscReceiver& receiver, int32_t number) {
+    receiver.push(std::make_unique<receive::ReceivedItem>(&host.values(), host.makeString("/n"),
                                                  host.makeInteger(number)));
   }
 };
@@ -43,7 +44,7 @@ TEST_F(ListeningTest, APassDeliversOnlyWhatWasQueuedWhenItBegan) {
   OwnedValue handler = lingo("#onOsc");
   ASSERT_EQ(format(object->call(MethodStartListening, {port.get(), shape.get(), handler.get()})),
             "1");
-  ofxOscReceiver& receiver = *record(*object).receiver;
+  receive::ofxOscReceiver& receiver = *record(*object).receiver;
   int delivered = 0;
   host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall&) {
     // A flood: every delivery brings two more items.
@@ -116,3 +117,4 @@ TEST_F(ListeningTest, ANotificationClientThatCannotBeCreatedLeavesItemsQueued) {
 }
 
 }  // namespace
+}  // namespace zephyx::xtra

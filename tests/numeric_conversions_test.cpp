@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+namespace zephyx::send {
 namespace {
 
 constexpr double Nan = std::numeric_limits<double>::quiet_NaN();
@@ -63,3 +64,4 @@ TEST(NumericConversions, Float32RoundsAndOverflowsToInfinity) {
 }
 
 }  // namespace
+}  // namespace zephyx::send

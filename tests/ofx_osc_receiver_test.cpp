@@ -10,8 +10,8 @@
 #include "tests/support/host_fixture.h"
 #include "tests/support/osc_bytes.h"
 #include "tests/support/udp_loopback.h"
-#include "xtra/process_state.h"
 
+namespace zephyx::receive {
 namespace {
 
 using testsupport::OscBytes;
@@ -20,7 +20,6 @@ using testsupport::UdpSender;
 class ReceiverTest : public testsupport::HostFixture {
  protected:
   void SetUp() override {
-    sharedBroker.store(&host.broker());
     table = makeTypeSymbolTable(&host.values());
   }
   void TearDown() override {
@@ -45,11 +44,13 @@ class ReceiverTest : public testsupport::HostFixture {
   }
 
   std::string formatItem(const ReceivedItem& item) {
-    return format(item.head) + ", " + format(item.body);
+    return format(item.head.get()) + ", " + format(item.body.get());
   }
 
   TypeSymbolTable* table = nullptr;
-  std::unique_ptr<ofxOscReceiver> receiver = std::make_unique<ofxOscReceiver>(&host.values());
+  ofxOscReceiver::BrokerSource broker{&host.broker()};
+  std::unique_ptr<ofxOscReceiver> receiver =
+      std::make_unique<ofxOscReceiver>(&host.values(), broker);
   UdpSender sender;
 };
 
@@ -86,7 +87,7 @@ TEST_F(ReceiverTest, RestartsOnTheSamePortAndDropsWhatWasQueued) {
   EXPECT_EQ(receiver->queuedCount(), 0u);
   sender.send(port, message(2));
   ASSERT_TRUE(testsupport::waitUntil([&] { return receiver->queuedCount() == 1; }));
-  EXPECT_EQ(format(receiver->popItem()->body), "[2]");
+  EXPECT_EQ(format(receiver->popItem()->body.get()), "[2]");
 }
 
 TEST_F(ReceiverTest, AStopRightAfterAStartNeverHangs) {
@@ -117,7 +118,7 @@ TEST_F(ReceiverTest, AMalformedDatagramIsCountedAndTheThreadGoesOn) {
   ASSERT_TRUE(testsupport::waitUntil([&] { return receiver->datagramsProcessed() == 1; }));
   EXPECT_EQ(receiver->datagramsRejected(), 2u);
   ASSERT_EQ(receiver->queuedCount(), 1u) << "nothing of the malformed datagrams was queued";
-  EXPECT_EQ(format(receiver->popItem()->body), "[42]");
+  EXPECT_EQ(format(receiver->popItem()->body.get()), "[42]");
 }
 
 TEST_F(ReceiverTest, ANotDrainedQueueKeepsTheNewest1025) {
@@ -128,7 +129,7 @@ TEST_F(ReceiverTest, ANotDrainedQueueKeepsTheNewest1025) {
   }
   EXPECT_EQ(receiver->queuedCount(), 1025u);
   EXPECT_EQ(receiver->itemsEvicted(), 2000u - 1025u);
-  EXPECT_EQ(format(receiver->popItem()->body), "975");
+  EXPECT_EQ(format(receiver->popItem()->body.get()), "975");
 }
 
 TEST_F(ReceiverTest, PacketsOfUpTo4096BytesAreProcessed) {
@@ -145,7 +146,8 @@ TEST_F(ReceiverTest, PacketsOfUpTo4096BytesAreProcessed) {
   EXPECT_EQ(receiver->datagramsRejected(), 1u) << "cut to 4098 bytes by the codec, so malformed";
   auto item = receiver->popItem();
   ASSERT_NE(item, nullptr);
-  EXPECT_EQ(format(item->head), "\"/big\"");
+  EXPECT_EQ(format(item->head.get()), "\"/big\"");
 }
 
 }  // namespace
+}  // namespace zephyx::receive

@@ -15,6 +15,7 @@
 
 #include "osc/OscReceivedElements.h"
 
+namespace zephyx::receive {
 namespace {
 
 using namespace std::string_literals;
@@ -508,3 +509,4 @@ TEST(PacketValidation, OscpackConvertsEveryAcceptedMutationWithoutFault) {
 }
 
 }  // namespace
+}  // namespace zephyx::receive

@@ -8,6 +8,7 @@
 #include "tests/support/listening_session.h"
 #include "tests/support/osc_bytes.h"
 
+namespace zephyx {
 namespace {
 
 using testsupport::Bytes;
@@ -169,3 +170,4 @@ TEST_F(ReceiveTest, MalformedDatagramsAddNothing) {
 }
 
 }  // namespace
+}  // namespace zephyx

@@ -4,6 +4,7 @@
 
 #include "tests/support/host_fixture.h"
 
+namespace zephyx::receive {
 namespace {
 
 class ReceivedQueueTest : public testsupport::HostFixture {
@@ -14,7 +15,7 @@ class ReceivedQueueTest : public testsupport::HostFixture {
   }
   int32_t numberOf(const ReceivedItem& received) {
     int32_t number = -1;
-    host.values().valueToInteger(&received.body, &number);
+    host.values().valueToInteger(received.body.ptr(), &number);
     return number;
   }
 };
@@ -48,3 +49,4 @@ TEST_F(ReceivedQueueTest, KeepsTheNewest1025Of2000) {
 }
 
 }  // namespace
+}  // namespace zephyx::receive

@@ -9,6 +9,7 @@
 
 #include "tests/support/listening_session.h"
 
+namespace zephyx {
 namespace {
 
 class RoundTripTest : public testsupport::ListeningFixture {
@@ -95,3 +96,4 @@ TEST_F(RoundTripTest, AReceivedPropertyListSentBackIsUnchanged) {
 }
 
 }  // namespace
+}  // namespace zephyx

@@ -10,6 +10,7 @@
 #include "tests/support/osc_bytes.h"
 #include "tests/support/udp_loopback.h"
 
+namespace zephyx {
 namespace {
 
 using testsupport::Bytes;
@@ -295,3 +296,4 @@ TEST_F(SendTest, EverySendUsesAFreshSocket) {
 }
 
 }  // namespace
+}  // namespace zephyx

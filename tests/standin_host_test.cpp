@@ -10,7 +10,7 @@
 #include "host/host_object_header.h"
 #include "standin/standin_instance.h"
 
-namespace standin {
+namespace zephyx::standin {
 namespace {
 
 class StandInHostTest : public ::testing::Test {
@@ -314,13 +314,13 @@ TEST_F(StandInHostTest, CallGuardCountsSavesAndMatchesRestores) {
 // during one.
 class CountingClient final : public IMoaNotificationClient {
  public:
-  HostStatus ZX_CALL queryInterface(const HostGuid*, void** out) override {
+  HostStatus ZX_CALL queryInterface(const HostGuid*, void** out) noexcept override {
     *out = nullptr;
     return ResultNoInterface;
   }
-  uint32_t ZX_CALL addRef() override { return ++references; }
-  uint32_t ZX_CALL release() override { return --references; }
-  HostStatus ZX_CALL notify(const HostGuid*, void*, void* refcon) override {
+  uint32_t ZX_CALL addRef() noexcept override { return ++references; }
+  uint32_t ZX_CALL release() noexcept override { return --references; }
+  HostStatus ZX_CALL notify(const HostGuid*, void*, void* refcon) noexcept override {
     ++calls;
     lastRefcon = refcon;
     if (duringNotify) duringNotify();
@@ -367,7 +367,7 @@ struct TestRecord {
   int created;
 };
 
-HostStatus ZX_CALL createTestRecord(void* record) {
+HostStatus ZX_CALL createTestRecord(void* record) noexcept {
   auto* test = static_cast<TestRecord*>(record);
   if (test->values != nullptr || test->created != 0) return ResultHostFailure;  // zero-filled
   test->created = 1;
@@ -375,7 +375,7 @@ HostStatus ZX_CALL createTestRecord(void* record) {
                                            reinterpret_cast<void**>(&test->values));
 }
 
-HostStatus ZX_CALL destroyTestRecord(void* record) {
+HostStatus ZX_CALL destroyTestRecord(void* record) noexcept {
   auto* test = static_cast<TestRecord*>(record);
   if (test->values != nullptr) test->values->release();
   return StatusOk;
@@ -385,11 +385,11 @@ HostStatus ZX_CALL destroyTestRecord(void* record) {
 class TestInterface final : public IMoaUnknown {
  public:
   explicit TestInterface(IMoaUnknown* owner) : owner_(owner) { owner_->addRef(); }
-  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) override {
+  HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) noexcept override {
     return owner_->queryInterface(id, out);
   }
-  uint32_t ZX_CALL addRef() override { return ++references_; }
-  uint32_t ZX_CALL release() override {
+  uint32_t ZX_CALL addRef() noexcept override { return ++references_; }
+  uint32_t ZX_CALL release() noexcept override {
     const uint32_t left = --references_;
     if (left == 0) {
       IMoaUnknown* owner = owner_;
@@ -538,4 +538,4 @@ TEST(StandInHostFaults, LeakReportNamesWhatIsLeftOver) {
 }
 
 }  // namespace
-}  // namespace standin
+}  // namespace zephyx::standin

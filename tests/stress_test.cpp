@@ -21,6 +21,7 @@
 #include "tests/support/osc_bytes.h"
 #include "tests/support/udp_loopback.h"
 
+namespace zephyx {
 namespace {
 
 using testsupport::Bytes;
@@ -285,3 +286,4 @@ TEST_F(StressTest, TwoInstancesFloodedTogetherAreRestartedAndForgottenInTurn) {
 }
 
 }  // namespace
+}  // namespace zephyx

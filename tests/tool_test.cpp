@@ -11,6 +11,7 @@
 #include "tests/support/osc_bytes.h"
 #include "tests/support/udp_loopback.h"
 
+namespace zephyx {
 namespace {
 
 using std::chrono::milliseconds;
@@ -185,3 +186,4 @@ TEST(ToolTest, TheDemoSucceeds) {
 }
 
 }  // namespace
+}  // namespace zephyx

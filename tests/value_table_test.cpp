@@ -8,7 +8,7 @@
 
 #include "standin/standin_host.h"
 
-namespace standin {
+namespace zephyx::standin {
 namespace {
 
 HostValue makeInt(ValueTable& table, int32_t number) {
@@ -124,4 +124,4 @@ TEST(ValueTable, OneThreadMakesValuesWhileAnotherReadsAndReleases) {
 }
 
 }  // namespace
-}  // namespace standin
+}  // namespace zephyx::standin

@@ -8,7 +8,7 @@
 #include "tools/commands.h"
 #include "tools/tool_host.h"
 
-namespace tool {
+namespace zephyx::tool {
 namespace {
 
 constexpr int32_t FirstPort = 5500;
@@ -119,4 +119,4 @@ int runDemo(const Options& options) {
   return complete ? ExitSuccess : ExitFailure;
 }
 
-}  // namespace tool
+}  // namespace zephyx::tool

@@ -6,7 +6,7 @@
 #include "tools/commands.h"
 #include "tools/tool_host.h"
 
-namespace tool {
+namespace zephyx::tool {
 namespace {
 
 std::string guidText(const HostGuid& id) {
@@ -56,4 +56,4 @@ int runInfo(const Options& options) {
   return ExitSuccess;
 }
 
-}  // namespace tool
+}  // namespace zephyx::tool

@@ -8,7 +8,7 @@
 #include "tools/commands.h"
 #include "tools/tool_host.h"
 
-namespace tool {
+namespace zephyx::tool {
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
@@ -110,4 +110,4 @@ int runListen(const Options& options) {
   return status;
 }
 
-}  // namespace tool
+}  // namespace zephyx::tool

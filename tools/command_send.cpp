@@ -5,7 +5,7 @@
 #include "tools/commands.h"
 #include "tools/tool_host.h"
 
-namespace tool {
+namespace zephyx::tool {
 
 int runSend(const Options& options) {
   std::string destination;
@@ -72,4 +72,4 @@ int runSend(const Options& options) {
   return allSent ? ExitSuccess : ExitFailure;
 }
 
-}  // namespace tool
+}  // namespace zephyx::tool

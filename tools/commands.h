@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace tool {
+namespace zephyx::tool {
 
 struct Options {
   std::string libraryPath;
@@ -23,4 +23,4 @@ int usageError(const std::string& message);
 bool parseInteger(const std::string& text, int32_t* out);
 bool parseSeconds(const std::string& text, double* out);
 
-}  // namespace tool
+}  // namespace zephyx::tool

@@ -8,7 +8,7 @@
 #include "tools/commands.h"
 #include "tools/tool_host.h"
 
-namespace tool {
+namespace zephyx::tool {
 namespace {
 
 const char Usage[] =
@@ -56,10 +56,10 @@ bool parseSeconds(const std::string& text, double* out) {
   return true;
 }
 
-}  // namespace tool
+}  // namespace zephyx::tool
 
 int main(int argc, char** argv) {
-  using namespace tool;
+  using namespace zephyx::tool;
   Options options;
   options.libraryPath = defaultLibraryPath();
   std::string command;

@@ -4,7 +4,7 @@
 
 #include <iostream>
 
-namespace tool {
+namespace zephyx::tool {
 
 std::string defaultLibraryPath() {
   std::string directory = ".";
@@ -62,4 +62,4 @@ std::string formatArguments(standin::StandInHost& host, const standin::HandlerCa
   return line;
 }
 
-}  // namespace tool
+}  // namespace zephyx::tool

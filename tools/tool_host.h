@@ -9,7 +9,7 @@
 #include "standin/lingo_object.h"
 #include "standin/standin_host.h"
 
-namespace tool {
+namespace zephyx::tool {
 
 // Exit statuses of every command.
 constexpr int ExitSuccess = 0;
@@ -46,4 +46,4 @@ std::string callWithLiterals(standin::StandInHost& host, standin::LingoObject& o
 // The arguments of one handler call in Lingo notation, joined by ", ".
 std::string formatArguments(standin::StandInHost& host, const standin::HandlerCall& call);
 
-}  // namespace tool
+}  // namespace zephyx::tool

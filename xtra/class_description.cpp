@@ -6,6 +6,8 @@
 #include "xtra/registration_object.h"
 #include "xtra/scripting_object.h"
 
+namespace zephyx::xtra {
+
 namespace {
 
 struct InterfaceEntry {
@@ -39,3 +41,5 @@ HostStatus enumerateClass(const HostGuid* classId, ClassVisitor classVisitor,
   }
   return StatusOk;
 }
+
+}  // namespace zephyx::xtra

@@ -2,10 +2,17 @@
 #pragma once
 
 #include "host/library_exports.h"
+#include "zephyx_version.h"
 
-constexpr uint32_t ClassVersion = 0x010400C0;
+namespace zephyx::xtra {
 
-using InterfaceCreatorFn = HostStatus(ZX_CALL*)(void* instance, void** out);
+// Major, minor and patch version, then the release stage (0xC0: final).
+constexpr uint32_t ClassVersion =
+    (VersionMajor << 24) | (VersionMinor << 16) | (VersionPatch << 8) | 0xC0u;
+static_assert(VersionMajor < 256 && VersionMinor < 256 && VersionPatch < 256,
+              "each part of the version fits its byte");
+
+using InterfaceCreatorFn = HostStatus(ZX_CALL*)(void* instance, void** out) noexcept;
 
 // Visitors of the enumeration; a nonzero result ends it and is returned.
 using ClassVisitor = HostStatus (*)(const HostGuid& classId, uint32_t classVersion,
@@ -20,3 +27,5 @@ using InterfaceVisitor = HostStatus (*)(const HostGuid& classId, uint32_t classV
 // nothing and returns 0.
 HostStatus enumerateClass(const HostGuid* classId, ClassVisitor classVisitor,
                           InterfaceVisitor interfaceVisitor, void* context);
+
+}  // namespace zephyx::xtra

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace zephyx::xtra {
+
 namespace {
 
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -28,3 +30,5 @@ int32_t parseMajorVersion(const char* text, size_t size) {
 }
 
 bool isModernVersion(const char* text, size_t size) { return parseMajorVersion(text, size) >= 11; }
+
+}  // namespace zephyx::xtra

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zephyx::xtra {
+
 // The major version at the start of `text` as sscanf's "%d." would read it
 // (white space, an optional sign, digits), 0 when there is none. Reads at
 // most `size` bytes and stops at a NUL, so a text that fills its buffer
@@ -12,3 +14,5 @@ int32_t parseMajorVersion(const char* text, size_t size);
 
 // Version 11 or later.
 bool isModernVersion(const char* text, size_t size);
+
+}  // namespace zephyx::xtra

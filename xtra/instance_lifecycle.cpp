@@ -3,12 +3,17 @@
 #include <cstring>
 #include <new>
 
+#include "common/interface_ref.h"
+#include "common/never_throw.h"
+#include "common/type_symbol_table.h"
 #include "host/host_ids.h"
 #include "host/host_status.h"
 #include "receive/ofx_osc_receiver.h"
 #include "xtra/listening_control.h"
 #include "xtra/process_state.h"
-#include "xtra/type_symbol_table.h"
+#include "common/type_symbol_table.h"
+
+namespace zephyx::xtra {
 
 namespace {
 
@@ -17,16 +22,9 @@ HostStatus takeService(IHostBroker* broker, const HostGuid& id, Service** field)
   return broker->queryService(&id, reinterpret_cast<void**>(field));
 }
 
-template <typename Interface>
-void releaseInterface(Interface*& field) {
-  Interface* held = field;
-  field = nullptr;
-  if (held != nullptr) held->release();
-}
-
 }  // namespace
 
-HostStatus ZX_CALL createInstance(void* record) {
+HostStatus ZX_CALL createInstance(void* record) noexcept {
   if (record == nullptr) return ResultHostFailure;
   auto& instance = *static_cast<XtraInstance*>(record);
   IHostBroker* broker = instance.header.broker;
@@ -47,19 +45,16 @@ HostStatus ZX_CALL createInstance(void* record) {
   return status;
 }
 
-HostStatus ZX_CALL destroyInstance(void* record) {
+HostStatus ZX_CALL destroyInstance(void* record) noexcept {
   if (record == nullptr) return StatusOk;
   auto& instance = *static_cast<XtraInstance*>(record);
-  try {
-    forgetInstance(instance);
-  } catch (...) {
-  }
-  releaseInterface(instance.hostAppInfo);
-  releaseInterface(instance.valueServices);
-  releaseInterface(instance.listServices);
-  releaseInterface(instance.contextSource);
-  releaseInterface(instance.objectServices);
-  releaseInterface(instance.notificationServices);
+  neverThrow([&] { forgetInstance(instance); });
+  releaseAndNull(instance.hostAppInfo);
+  releaseAndNull(instance.valueServices);
+  releaseAndNull(instance.listServices);
+  releaseAndNull(instance.contextSource);
+  releaseAndNull(instance.objectServices);
+  releaseAndNull(instance.notificationServices);
   return StatusOk;
 }
 
@@ -75,7 +70,7 @@ void initialiseInstance(XtraInstance& instance, const MethodCall& call) {
   }
 
   // Without a receiver the instance simply never listens.
-  instance.receiver = new (std::nothrow) ofxOscReceiver(instance.valueServices);
+  instance.receiver = new (std::nothrow) receive::ofxOscReceiver(instance.valueServices, sharedBroker);
 
   instance.listening = false;
   instance.bufferSize = DefaultBufferSize;
@@ -107,7 +102,9 @@ void forgetInstance(XtraInstance& instance) {
   }
   delete instance.typeSymbols;
   instance.typeSymbols = nullptr;
-  releaseInterface(instance.callGuard);
-  releaseInterface(instance.scriptContext);
+  releaseAndNull(instance.callGuard);
+  releaseAndNull(instance.scriptContext);
   dropTarget(instance);
 }
+
+}  // namespace zephyx::xtra

@@ -1,19 +1,19 @@
-// The five exports through which the host finds the class, and the load
-// entry. Only these are visible outside the shared library.
+// The five exports through which the host finds the class. Only these are
+// visible outside the library. This file must not see <windows.h>, which
+// declares two of these names with the system's own types.
+
+#include "xtra/library_entry_points.h"
 
 #include <cstring>
 
 #include "host/host_ids.h"
+#include "common/never_throw.h"
 #include "host/host_status.h"
 #include "xtra/class_description.h"
 #include "xtra/instance_lifecycle.h"
 #include "xtra/process_state.h"
 
-#if defined(_WIN32)
-#define ZX_EXPORT extern "C" __declspec(dllexport)
-#else
-#define ZX_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
+namespace zephyx::xtra {
 
 namespace {
 
@@ -73,7 +73,8 @@ HostStatus writeInterface(const HostGuid& classId, uint32_t classVersion,
 }  // namespace
 
 ZX_EXPORT HostStatus ZX_CALL DllGetClassForm(const HostGuid* classId, int32_t* instanceSize,
-                                             CreateInstanceFn* create, DestroyInstanceFn* destroy) {
+                                             CreateInstanceFn* create,
+                                             DestroyInstanceFn* destroy) noexcept {
   if (classId != nullptr && *classId != hostids::ZephyxClass) return ResultNoClass;
   if (instanceSize != nullptr) *instanceSize = static_cast<int32_t>(sizeof(XtraInstance));
   if (create != nullptr) *create = createInstance;
@@ -82,29 +83,25 @@ ZX_EXPORT HostStatus ZX_CALL DllGetClassForm(const HostGuid* classId, int32_t* i
 }
 
 ZX_EXPORT HostStatus ZX_CALL DllGetInterface(void* instance, const HostGuid* classId,
-                                             const HostGuid* interfaceId, void** out) {
-  try {
-    if (interfaceId == nullptr || out == nullptr) return ResultNoInterface;
-    *out = nullptr;
-    if (instance == nullptr) return ResultNoInterface;
-    InterfaceSearch search{interfaceId, nullptr};
-    enumerateClass(classId, nullptr, findCreator, &search);
-    if (search.creator == nullptr) return ResultNoInterface;
-    return search.creator(instance, out);
-  } catch (...) {
-    if (out != nullptr) *out = nullptr;
-    return ResultOutOfMemory;
-  }
+                                             const HostGuid* interfaceId, void** out) noexcept {
+  if (interfaceId == nullptr || out == nullptr) return ResultNoInterface;
+  *out = nullptr;
+  if (instance == nullptr) return ResultNoInterface;
+  InterfaceSearch search{interfaceId, nullptr};
+  enumerateClass(classId, nullptr, findCreator, &search);
+  if (search.creator == nullptr) return ResultNoInterface;
+  return search.creator(instance, out);
 }
 
-ZX_EXPORT HostStatus ZX_CALL DllGetClassInfo(IHostMemory* allocator, ClassInterfaceInfo** out) {
-  try {
+ZX_EXPORT HostStatus ZX_CALL DllGetClassInfo(IHostMemory* allocator,
+                                             ClassInterfaceInfo** out) noexcept {
+  return neverThrow(ResultOutOfMemory, [&] {
     if (out == nullptr) return ResultOutOfMemory;
     *out = nullptr;
     if (allocator == nullptr) return ResultOutOfMemory;
     InfoFill fill{nullptr, 0};
     enumerateClass(nullptr, countClass, countInterface, &fill);
-    const auto size = static_cast<uint32_t>((fill.count + 1) * sizeof(ClassInterfaceInfo));
+    const auto size = static_cast<uint32_t>(static_cast<size_t>(fill.count + 1) * sizeof(ClassInterfaceInfo));
     fill.entries = static_cast<ClassInterfaceInfo*>(allocator->allocate(size));
     if (fill.entries == nullptr) return ResultOutOfMemory;
     *out = fill.entries;
@@ -114,22 +111,16 @@ ZX_EXPORT HostStatus ZX_CALL DllGetClassInfo(IHostMemory* allocator, ClassInterf
     // so the host never reads uninitialised bytes.
     std::memset(&fill.entries[fill.count], 0, sizeof(ClassInterfaceInfo));
     return StatusOk;
-  } catch (...) {
-    return ResultOutOfMemory;
-  }
+  });
 }
 
-ZX_EXPORT HostStatus ZX_CALL DllGetClassObject(const void*, const void*, void**) {
+ZX_EXPORT HostStatus ZX_CALL DllGetClassObject(const void*, const void*, void**) noexcept {
   return ResultNoClass;
 }
 
-ZX_EXPORT HostStatus ZX_CALL DllCanUnloadNow() {
-  return liveInterfaceCount == 0 ? StatusOk : ResultObjectsAlive;
+ZX_EXPORT HostStatus ZX_CALL DllCanUnloadNow() noexcept {
+  return liveInterfaceCount.load(std::memory_order_acquire) == 0 ? StatusOk
+                                                                  : ResultObjectsAlive;
 }
 
-#if defined(_WIN32)
-#include <windows.h>
-
-// The load entry only reports success.
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
-#endif
+}  // namespace zephyx::xtra

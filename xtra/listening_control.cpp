@@ -1,10 +1,15 @@
 #include "xtra/listening_control.h"
 
+#include <utility>
+
 #include "host/host_ids.h"
-#include "host/owned_value.h"
+#include "common/interface_ref.h"
+#include "common/owned_value.h"
 #include "receive/ofx_osc_receiver.h"
 #include "xtra/process_state.h"
 #include "xtra/scripting_object.h"
+
+namespace zephyx::xtra {
 
 namespace {
 
@@ -17,45 +22,42 @@ void setResultText(XtraInstance& instance, MethodCall& call, const char* text) {
 
 void registerClient(XtraInstance& instance, TStdXtra_IMoaMmXScript* script) {
   if (instance.notificationServices == nullptr) return;
-  IMoaNotificationClient* client = nullptr;
+  InterfaceRef<IMoaNotificationClient> client;
   instance.header.broker->createObject(&hostids::ZephyxClass, &hostids::NotificationClient,
-                                       reinterpret_cast<void**>(&client));
-  if (client == nullptr) return;
+                                       client.out());
+  if (!client) return;
   IMoaMmXScript* refcon = script;
-  if (instance.notificationServices->registerNotificationClient(client, refcon) != StatusOk) {
-    client->release();
+  if (instance.notificationServices->registerNotificationClient(client.get(), refcon) !=
+      StatusOk) {
     return;
   }
-  refcon->addRef();
-  instance.notificationClient = client;
-  instance.notificationRefcon = refcon;
+  instance.notificationClient = client.release();
+  instance.notificationRefcon = InterfaceRef<IMoaMmXScript>::retain(refcon).release();
 }
 
 }  // namespace
 
 void endRegistration(XtraInstance& instance) {
-  IMoaNotificationClient* client = instance.notificationClient;
-  IMoaMmXScript* refcon = instance.notificationRefcon;
-  instance.notificationClient = nullptr;
-  instance.notificationRefcon = nullptr;
-  if (client != nullptr) {
-    if (instance.notificationServices != nullptr) {
-      instance.notificationServices->unregisterNotificationClient(client);
-    }
-    client->release();
+  // Taken out of the record first: the releases may end the instance.
+  auto client = InterfaceRef<IMoaNotificationClient>::adopt(
+      std::exchange(instance.notificationClient, nullptr));
+  auto refcon = InterfaceRef<IMoaMmXScript>::adopt(std::exchange(instance.notificationRefcon, nullptr));
+  if (client && instance.notificationServices != nullptr) {
+    instance.notificationServices->unregisterNotificationClient(client.get());
   }
-  if (refcon != nullptr) refcon->release();
+  client.reset();
+  refcon.reset();
 }
 
 void dropTarget(XtraInstance& instance) {
   if (!instance.hasTarget) return;
   instance.hasTarget = false;
-  const HostValue target = instance.target;
-  instance.target = VoidValue;
-  if (instance.valueServices != nullptr) instance.valueServices->releaseValue(&target);
+  const OwnedValue released =
+      OwnedValue::adopt(instance.valueServices, std::exchange(instance.target, VoidValue));
 }
 
-void startListening(XtraInstance& instance, MethodCall& call, TStdXtra_IMoaMmXScript* script) {
+void startListeningFromCall(XtraInstance& instance, MethodCall& call,
+                            TStdXtra_IMoaMmXScript* script) {
   if (instance.receiver == nullptr || instance.valueServices == nullptr) return;
   IHostValues* values = instance.valueServices;
   // Reading past the arguments given would read the host's memory.
@@ -92,7 +94,7 @@ void startListening(XtraInstance& instance, MethodCall& call, TStdXtra_IMoaMmXSc
   values->integerToValue(1, &call.result);
 }
 
-void stopListening(XtraInstance& instance) {
+void endListening(XtraInstance& instance) {
   if (instance.listening) {
     instance.listening = false;
     endRegistration(instance);
@@ -107,15 +109,15 @@ void deliverQueuedItems(TStdXtra_IMoaMmXScript* script, IMoaNotificationClient* 
 
   // Released in reverse order when the pass ends; the scripting object
   // last, since it keeps the instance itself alive.
-  script->addRef();
-  client->addRef();
+  const auto scriptRef = InterfaceRef<TStdXtra_IMoaMmXScript>::retain(script);
+  const auto clientRef = InterfaceRef<IMoaNotificationClient>::retain(client);
   const bool hasTarget = instance.hasTarget;
-  OwnedValue target = hasTarget ? OwnedValue::retain(values, instance.target) : OwnedValue();
-  IHostCallGuard* guard = instance.callGuard;
-  if (guard != nullptr) guard->addRef();
+  const OwnedValue target =
+      hasTarget ? OwnedValue::retain(values, instance.target) : OwnedValue();
+  const auto guard = InterfaceRef<IHostCallGuard>::retain(instance.callGuard);
 
   CallGuardState state{};
-  if (guard != nullptr) guard->saveCallContext(&state);
+  if (guard) guard->saveCallContext(&state);
 
   HostValue args[3] = {target.get(), VoidValue, VoidValue};
   const int32_t first = hasTarget ? 1 : 0;
@@ -124,22 +126,18 @@ void deliverQueuedItems(TStdXtra_IMoaMmXScript* script, IMoaNotificationClient* 
   // cannot keep the host thread here.
   size_t budget = instance.receiver != nullptr ? instance.receiver->queuedCount() : 0;
   for (; budget > 0; --budget) {
-    ofxOscReceiver* receiver = instance.receiver;  // a handler may forget the instance
+    receive::ofxOscReceiver* receiver = instance.receiver;  // a handler may forget the instance
     if (receiver == nullptr) break;
-    std::unique_ptr<ReceivedItem> item = receiver->popItem();
+    const std::unique_ptr<receive::ReceivedItem> item = receiver->popItem();
     if (!item) break;
-    args[first] = item->head;
-    args[first + 1] = item->body;
+    args[first] = item->head.get();
+    args[first + 1] = item->body.get();
     if (instance.scriptContext != nullptr) {
       instance.scriptContext->callHandler(instance.handlerSymbol, count, args, nullptr);
     }
   }
 
-  if (guard != nullptr) {
-    guard->restoreCallContext(&state);
-    guard->release();
-  }
-  target.reset();
-  client->release();
-  script->release();
+  if (guard) guard->restoreCallContext(&state);
 }
+
+}  // namespace zephyx::xtra

@@ -5,16 +5,19 @@
 #include "host/host_notifications.h"
 #include "xtra/xtra_instance.h"
 
+namespace zephyx::xtra {
+
 class TStdXtra_IMoaMmXScript;
 
 // Lingo `startListening object me, integer port, integer asPropList,
 // symbol cbHandler, *cbTarget`. The result is the integer 1, or the reason
 // as a string. `script` is the object the call came through; it becomes
 // the refcon of the notification client's registration.
-void startListening(XtraInstance& instance, MethodCall& call, TStdXtra_IMoaMmXScript* script);
+void startListeningFromCall(XtraInstance& instance, MethodCall& call,
+                            TStdXtra_IMoaMmXScript* script);
 
 // Lingo `stopListening`: ends the registration and stops the receiver.
-void stopListening(XtraInstance& instance);
+void endListening(XtraInstance& instance);
 
 // Unregisters the notification client and gives back the references the
 // registration held (the client and the refcon).
@@ -28,3 +31,5 @@ void dropTarget(XtraInstance& instance);
 // scripting object (and so the instance), the client, the target and the
 // call guard, so that a handler may stop, restart or forget the instance.
 void deliverQueuedItems(TStdXtra_IMoaMmXScript* script, IMoaNotificationClient* client);
+
+}  // namespace zephyx::xtra

@@ -1,5 +1,7 @@
 #include "xtra/message_table.h"
 
+namespace zephyx::xtra {
+
 const char MessageTableFirstLine[] = "xtra Zephyx -- version %s.%s\n";
-const char MessageTableVersionMajor[] = "1";
-const char MessageTableVersionMinor[] = "4";
+
+}  // namespace zephyx::xtra

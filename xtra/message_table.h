@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace zephyx::xtra {
+
 // The methods in message-table order; the host's method index.
 enum MethodIndex : uint32_t {
   MethodNew = 0,
@@ -16,8 +18,6 @@ enum MethodIndex : uint32_t {
 
 // The first line, a format filled with the major and minor version.
 extern const char MessageTableFirstLine[];
-extern const char MessageTableVersionMajor[];
-extern const char MessageTableVersionMinor[];
 // Lines 2 to 7, each ended by a line feed.
 constexpr char MessageTableMethodLines[] =
     "new object me, *bufferSize\n"
@@ -26,3 +26,5 @@ constexpr char MessageTableMethodLines[] =
     "send object me, object messageOrBundle\n"
     "startListening object me, integer port, integer asPropList, symbol cbHandler, *cbTarget\n"
     "stopListening object me\n";
+
+}  // namespace zephyx::xtra

@@ -5,6 +5,8 @@
 #include "host/host_notifications.h"
 #include "xtra/interface_object.h"
 
+namespace zephyx::xtra {
+
 class TStdXtra_IMoaNotificationClient final
     : public XtraInterfaceObject<TStdXtra_IMoaNotificationClient, IMoaNotificationClient> {
  public:
@@ -13,7 +15,10 @@ class TStdXtra_IMoaNotificationClient final
 
   // One delivery pass for the instance behind `refcon`, the scripting
   // object that registered this client. Always returns 0.
-  HostStatus ZX_CALL notify(const HostGuid* notification, void* data, void* refcon) override;
+  HostStatus ZX_CALL notify(const HostGuid* notification, void* data,
+                            void* refcon) noexcept override;
 };
 
-HostStatus ZX_CALL createNotificationClient(void* instance, void** out);
+HostStatus ZX_CALL createNotificationClient(void* instance, void** out) noexcept;
+
+}  // namespace zephyx::xtra

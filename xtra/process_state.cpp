@@ -1,5 +1,9 @@
 #include "xtra/process_state.h"
 
+namespace zephyx::xtra {
+
 std::atomic<IHostBroker*> sharedBroker{nullptr};
 bool isModernHost = false;
-int32_t liveInterfaceCount = 0;
+std::atomic<int32_t> liveInterfaceCount{0};
+
+}  // namespace zephyx::xtra

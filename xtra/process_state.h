@@ -6,6 +6,8 @@
 
 #include "host/host_broker.h"
 
+namespace zephyx::xtra {
+
 // The broker of the most recently created instance. Written by
 // createInstance on the host thread; the receiving threads read it to reach
 // the host's services, so it is atomic.
@@ -15,5 +17,8 @@ extern std::atomic<IHostBroker*> sharedBroker;
 // then become byte arrays rather than strings. Host thread only.
 extern bool isModernHost;
 
-// Interface objects alive. Host thread only.
-extern int32_t liveInterfaceCount;
+// Interface objects alive. Atomic, since an object may be released on any
+// thread like every IMoaUnknown.
+extern std::atomic<int32_t> liveInterfaceCount;
+
+}  // namespace zephyx::xtra

@@ -4,7 +4,11 @@
 #include <cstring>
 
 #include "host/host_ids.h"
+#include "common/never_throw.h"
 #include "xtra/message_table.h"
+#include "zephyx_version.h"
+
+namespace zephyx::xtra {
 
 namespace {
 
@@ -12,9 +16,10 @@ constexpr size_t FirstLineSize = 256;
 
 }  // namespace
 
-HostStatus ZX_CALL TStdXtra_IMoaRegister::register_(IHostRegistryCache* cache, void* definition) {
+HostStatus ZX_CALL TStdXtra_IMoaRegister::register_(IHostRegistryCache* cache,
+                                                    void* definition) noexcept {
   if (cache == nullptr) return ResultHostFailure;
-  try {
+  return neverThrow(ResultOutOfMemory, [&] {
     IHostRegistryEntry* entry = nullptr;
     HostStatus status =
         cache->addRegistryEntry(definition, &hostids::ZephyxClass, &hostids::MmXScript, &entry);
@@ -22,8 +27,8 @@ HostStatus ZX_CALL TStdXtra_IMoaRegister::register_(IHostRegistryCache* cache, v
     if (entry == nullptr) return ResultHostFailure;
 
     char firstLine[FirstLineSize];
-    std::snprintf(firstLine, sizeof firstLine, MessageTableFirstLine, MessageTableVersionMajor,
-                  MessageTableVersionMinor);
+    std::snprintf(firstLine, sizeof firstLine, MessageTableFirstLine, VersionMajorText,
+                  VersionMinorText);
 
     IHostMemory* memory = owner->header.memory;
     const auto blockSize = static_cast<uint32_t>(FirstLineSize + sizeof MessageTableMethodLines);
@@ -40,17 +45,11 @@ HostStatus ZX_CALL TStdXtra_IMoaRegister::register_(IHostRegistryCache* cache, v
     }
     memory->freeMemory(table);
     return status;
-  } catch (...) {
-    return ResultOutOfMemory;
-  }
+  });
 }
 
-HostStatus ZX_CALL createRegistrationObject(void* instance, void** out) {
-  if (out == nullptr) return ResultOutOfMemory;
-  try {
-    return createInterfaceObject<TStdXtra_IMoaRegister>(static_cast<XtraInstance*>(instance), out);
-  } catch (...) {
-    *out = nullptr;
-    return ResultOutOfMemory;
-  }
+HostStatus ZX_CALL createRegistrationObject(void* instance, void** out) noexcept {
+  return createInterfaceObject<TStdXtra_IMoaRegister>(instance, out);
 }
+
+}  // namespace zephyx::xtra

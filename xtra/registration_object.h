@@ -4,6 +4,8 @@
 #include "host/host_registry.h"
 #include "xtra/interface_object.h"
 
+namespace zephyx::xtra {
+
 class TStdXtra_IMoaRegister final : public XtraInterfaceObject<TStdXtra_IMoaRegister, IMoaRegister> {
  public:
   explicit TStdXtra_IMoaRegister(XtraInstance* ownerInstance)
@@ -11,7 +13,9 @@ class TStdXtra_IMoaRegister final : public XtraInterfaceObject<TStdXtra_IMoaRegi
 
   // Stores the Lingo message table as "msgTable" and "safeForShockwave" as
   // true. The first failing host call decides the result.
-  HostStatus ZX_CALL register_(IHostRegistryCache* cache, void* definition) override;
+  HostStatus ZX_CALL register_(IHostRegistryCache* cache, void* definition) noexcept override;
 };
 
-HostStatus ZX_CALL createRegistrationObject(void* instance, void** out);
+HostStatus ZX_CALL createRegistrationObject(void* instance, void** out) noexcept;
+
+}  // namespace zephyx::xtra

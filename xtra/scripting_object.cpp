@@ -1,15 +1,28 @@
 #include "xtra/scripting_object.h"
 
+#include "common/never_throw.h"
 #include "send/argument_encoder.h"
-#include "send/destination.h"
 #include "send/packet_assembly.h"
-#include "send/send_method.h"
 #include "xtra/host_version.h"
 #include "xtra/instance_lifecycle.h"
 #include "xtra/listening_control.h"
 #include "xtra/message_table.h"
+#include "xtra/sending_control.h"
 
-HostStatus ZX_CALL TStdXtra_IMoaMmXScript::callMethod(MethodCall* call) {
+namespace zephyx::xtra {
+namespace {
+
+// A Lingo method: whatever goes wrong inside stays inside, and the host
+// always gets 0.
+template <typename Body>
+HostStatus runMethod(Body&& body) noexcept {
+  neverThrow(std::forward<Body>(body));
+  return StatusOk;
+}
+
+}  // namespace
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::callMethod(MethodCall* call) noexcept {
   if (call == nullptr) return StatusOk;
   // Compared unsigned, so that negative indices are out of range too.
   switch (static_cast<uint32_t>(call->methodIndex)) {
@@ -31,94 +44,65 @@ HostStatus ZX_CALL TStdXtra_IMoaMmXScript::callMethod(MethodCall* call) {
 }
 
 const uint8_t* TStdXtra_IMoaMmXScript::byteArrayData(const HostValue& value) {
-  return ::byteArrayData(*owner, value);
+  return send::byteArrayData(sendContextOf(*owner), value);
 }
 
 int32_t TStdXtra_IMoaMmXScript::byteArrayLength(const HostValue& value) {
-  return ::byteArrayLength(*owner, value);
+  return send::byteArrayLength(sendContextOf(*owner), value);
 }
 
-bool TStdXtra_IMoaMmXScript::appendBundleContents(PacketWriter& writer,
+bool TStdXtra_IMoaMmXScript::appendBundleContents(send::PacketWriter& writer,
                                                   const HostValue& contents) {
-  return ::appendBundleContents(*owner, writer, contents);
+  return send::appendBundleContents(sendContextOf(*owner), writer, contents);
 }
 
-bool TStdXtra_IMoaMmXScript::appendArguments(PacketWriter& writer, const HostValue& container) {
-  return ::appendArguments(*owner, writer, container);
+bool TStdXtra_IMoaMmXScript::appendArguments(send::PacketWriter& writer,
+                                             const HostValue& container) {
+  return send::appendArguments(sendContextOf(*owner), writer, container);
 }
 
 int32_t TStdXtra_IMoaMmXScript::typeIndexOfSymbol(const HostValue& name) {
-  return ::typeIndexOfSymbol(*owner, name);
+  return send::typeIndexOfSymbol(sendContextOf(*owner), name);
 }
 
 int32_t TStdXtra_IMoaMmXScript::typeIndexOfString(const HostValue& name) {
-  return ::typeIndexOfString(*owner, name);
+  return send::typeIndexOfString(sendContextOf(*owner), name);
 }
 
-// Each method keeps every failure inside: nothing may be thrown at the host.
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::new_(MethodCall* call) noexcept {
+  return runMethod([&] { initialiseInstance(*owner, *call); });
+}
 
-HostStatus ZX_CALL TStdXtra_IMoaMmXScript::new_(MethodCall* call) {
-  try {
-    initialiseInstance(*owner, *call);
-  } catch (...) {
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::forget(MethodCall*) noexcept {
+  return runMethod([&] { forgetInstance(*owner); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::setDestination(MethodCall* call) noexcept {
+  return runMethod([&] { setDestinationFromCall(*owner, *call); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::send(MethodCall* call) noexcept {
+  return runMethod([&] { sendFromCall(*owner, *call); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::startListening(MethodCall* call) noexcept {
+  return runMethod([&] { startListeningFromCall(*owner, *call, this); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::stopListening(MethodCall*) noexcept {
+  return runMethod([&] { endListening(*owner); });
+}
+
+HostStatus ZX_CALL createScriptingObject(void* instance, void** out) noexcept {
+  const HostStatus status = createInterfaceObject<TStdXtra_IMoaMmXScript>(instance, out);
+  if (status != StatusOk) return status;
+  const XtraInstance& owner = *static_cast<XtraInstance*>(instance);
+  char version[AppVersionBufferSize] = {};
+  if (owner.hostAppInfo != nullptr) {
+    owner.hostAppInfo->getInfo(AppInfoVersionString, version, AppVersionBufferSize);
   }
+  isModernHost = isModernVersion(version, sizeof version);
   return StatusOk;
 }
 
-HostStatus ZX_CALL TStdXtra_IMoaMmXScript::forget(MethodCall*) {
-  try {
-    forgetInstance(*owner);
-  } catch (...) {
-  }
-  return StatusOk;
-}
-
-HostStatus ZX_CALL TStdXtra_IMoaMmXScript::setDestination(MethodCall* call) {
-  try {
-    ::setDestination(*owner, *call);
-  } catch (...) {
-  }
-  return StatusOk;
-}
-
-HostStatus ZX_CALL TStdXtra_IMoaMmXScript::send(MethodCall* call) {
-  try {
-    ::sendMessageOrBundle(*owner, *call);
-  } catch (...) {
-  }
-  return StatusOk;
-}
-
-HostStatus ZX_CALL TStdXtra_IMoaMmXScript::startListening(MethodCall* call) {
-  try {
-    ::startListening(*owner, *call, this);
-  } catch (...) {
-  }
-  return StatusOk;
-}
-
-HostStatus ZX_CALL TStdXtra_IMoaMmXScript::stopListening(MethodCall*) {
-  try {
-    ::stopListening(*owner);
-  } catch (...) {
-  }
-  return StatusOk;
-}
-
-HostStatus ZX_CALL createScriptingObject(void* instance, void** out) {
-  if (out == nullptr) return ResultOutOfMemory;
-  try {
-    auto* owner = static_cast<XtraInstance*>(instance);
-    const HostStatus status = createInterfaceObject<TStdXtra_IMoaMmXScript>(owner, out);
-    if (status != StatusOk) return status;
-    char version[AppVersionBufferSize] = {};
-    if (owner->hostAppInfo != nullptr) {
-      owner->hostAppInfo->getInfo(AppInfoVersionString, version, AppVersionBufferSize);
-    }
-    isModernHost = isModernVersion(version, sizeof version);
-    return StatusOk;
-  } catch (...) {
-    *out = nullptr;
-    return ResultOutOfMemory;
-  }
-}
+}  // namespace zephyx::xtra

@@ -4,7 +4,11 @@
 #include "host/moa_mm_xscript.h"
 #include "xtra/interface_object.h"
 
+namespace zephyx::send {
 class PacketWriter;
+}  // namespace zephyx::send
+
+namespace zephyx::xtra {
 
 // Its virtual operations, in slot order: the three of IMoaUnknown,
 // callMethod, the six auxiliary operations of the sending side, the six
@@ -18,24 +22,29 @@ class TStdXtra_IMoaMmXScript final
   // Runs the method at call->methodIndex; an index outside the table runs
   // nothing. Always returns 0: a method reports to Lingo only through its
   // result.
-  HostStatus ZX_CALL callMethod(MethodCall* call) override;
+  HostStatus ZX_CALL callMethod(MethodCall* call) noexcept override;
 
-  // The sending side's auxiliary operations (see send/argument_encoder.h).
+  // The sending side's auxiliary operations (see send/argument_encoder.h
+  // and send/packet_assembly.h), for the instance's own services and
+  // type symbols. Host thread.
   virtual const uint8_t* byteArrayData(const HostValue& value);
   virtual int32_t byteArrayLength(const HostValue& value);
-  virtual bool appendBundleContents(PacketWriter& writer, const HostValue& contents);
-  virtual bool appendArguments(PacketWriter& writer, const HostValue& container);
+  virtual bool appendBundleContents(send::PacketWriter& writer, const HostValue& contents);
+  virtual bool appendArguments(send::PacketWriter& writer, const HostValue& container);
   virtual int32_t typeIndexOfSymbol(const HostValue& name);
   virtual int32_t typeIndexOfString(const HostValue& name);
 
-  // The Lingo methods. (`new` is a C++ keyword.)
-  virtual HostStatus ZX_CALL new_(MethodCall* call);
-  virtual HostStatus ZX_CALL forget(MethodCall* call);
-  virtual HostStatus ZX_CALL setDestination(MethodCall* call);
-  virtual HostStatus ZX_CALL send(MethodCall* call);
-  virtual HostStatus ZX_CALL startListening(MethodCall* call);
-  virtual HostStatus ZX_CALL stopListening(MethodCall* call);
+  // The Lingo methods, each guarded: they always return 0 and answer the
+  // script only through the call's result. (`new` is a C++ keyword.)
+  virtual HostStatus ZX_CALL new_(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL forget(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL setDestination(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL send(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL startListening(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL stopListening(MethodCall* call) noexcept;
 };
 
 // The creator: also records whether the host is version 11 or later.
-HostStatus ZX_CALL createScriptingObject(void* instance, void** out);
+HostStatus ZX_CALL createScriptingObject(void* instance, void** out) noexcept;
+
+}  // namespace zephyx::xtra

@@ -12,8 +12,14 @@
 #include "host/host_values.h"
 #include "host/moa_mm_xscript.h"
 
+namespace zephyx {
 struct TypeSymbolTable;
+namespace receive {
 class ofxOscReceiver;
+}  // namespace receive
+}  // namespace zephyx
+
+namespace zephyx::xtra {
 
 constexpr int32_t DefaultBufferSize = 1024;
 constexpr int32_t DefaultDestinationPort = 5500;
@@ -44,7 +50,7 @@ struct XtraInstance {
   // Made by `new`, destroyed by `forget`. The receiving thread reads the
   // table through the receiver, so `forget` stops the receiver first.
   TypeSymbolTable* typeSymbols;
-  ofxOscReceiver* receiver;
+  receive::ofxOscReceiver* receiver;
 
   bool listening;
   HostSymbol handlerSymbol;
@@ -62,3 +68,5 @@ struct XtraInstance {
 
 static_assert(std::is_trivial<XtraInstance>::value,
               "the host allocates and zero-fills the record; nothing may construct it");
+
+}  // namespace zephyx::xtra

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <thread>
 
-namespace testsupport {
+namespace zephyx::testsupport {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -184,4 +184,4 @@ std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds wait) {
   return exitCode_;
 }
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

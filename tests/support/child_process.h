@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace testsupport {
+namespace zephyx::testsupport {
 
 class ChildProcess {
  public:
@@ -60,4 +60,4 @@ class ChildProcess {
   std::string commandLine_;
 };
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

@@ -1,14 +1,12 @@
 #include "tests/support/core_class.h"
 
 #include "host/host_ids.h"
-#include "xtra/class_description.h"
+#include "xtra/library_entry_points.h"
 
-extern "C" HostStatus ZX_CALL DllGetClassForm(const HostGuid* classId, int32_t* instanceSize,
-                                             CreateInstanceFn* create, DestroyInstanceFn* destroy);
-extern "C" HostStatus ZX_CALL DllGetInterface(void* instance, const HostGuid* classId,
-                                             const HostGuid* interfaceId, void** out);
+namespace zephyx::testsupport {
 
-namespace testsupport {
+using xtra::DllGetClassForm;
+using xtra::DllGetInterface;
 
 standin::StandInClass coreClass() {
   standin::StandInClass cls;
@@ -20,4 +18,4 @@ standin::StandInClass coreClass() {
   return cls;
 }
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

@@ -4,8 +4,8 @@
 
 #include "standin/standin_class.h"
 
-namespace testsupport {
+namespace zephyx::testsupport {
 
 standin::StandInClass coreClass();
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-namespace testsupport {
+namespace zephyx::testsupport {
 
 OwnedValue HostFixture::lingo(std::string_view text) {
   standin::LingoParseResult parsed = host.parse(text);
@@ -30,4 +30,4 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds dead
   return true;
 }
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

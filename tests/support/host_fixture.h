@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "host/owned_value.h"
+#include "common/owned_value.h"
 #include "standin/lingo_object.h"
 #include "standin/standin_host.h"
 
-namespace testsupport {
+namespace zephyx::testsupport {
 
 class HostFixture : public ::testing::Test {
  protected:
@@ -37,4 +37,4 @@ bool pumpUntil(standin::StandInHost& host, const std::function<bool()>& done,
 bool waitUntil(const std::function<bool()>& done,
                std::chrono::milliseconds deadline = std::chrono::milliseconds(5000));
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

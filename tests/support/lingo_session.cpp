@@ -2,7 +2,7 @@
 
 #include "host/host_ids.h"
 
-namespace testsupport {
+namespace zephyx::testsupport {
 
 void LingoSessionFixture::SetUp() {
   std::string error;
@@ -53,4 +53,4 @@ void LingoSessionFixture::renew(const std::vector<std::string>& newLiterals) {
   ASSERT_NE(object, nullptr);
 }
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

@@ -8,7 +8,7 @@
 
 #include "tests/support/host_fixture.h"
 
-namespace testsupport {
+namespace zephyx::testsupport {
 
 // Loads the shared library into the fixture's host; `object` is a Lingo
 // object made with `new`, forgotten and released before the leak check.
@@ -29,4 +29,4 @@ class LingoSessionFixture : public HostFixture {
   std::unique_ptr<standin::LingoObject> object;
 };
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

@@ -1,6 +1,6 @@
 #include "tests/support/listening_session.h"
 
-namespace testsupport {
+namespace zephyx::testsupport {
 
 void ListeningFixture::SetUp() {
   LingoSessionFixture::SetUp();
@@ -29,4 +29,4 @@ bool ListeningFixture::pumpForCalls(size_t count) {
   return pumpUntil(host, [&] { return host.scriptContext().calls().size() >= count; });
 }
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

@@ -8,7 +8,7 @@
 #include "tests/support/lingo_session.h"
 #include "tests/support/udp_loopback.h"
 
-namespace testsupport {
+namespace zephyx::testsupport {
 
 class ListeningFixture : public LingoSessionFixture {
  protected:
@@ -28,4 +28,4 @@ class ListeningFixture : public LingoSessionFixture {
   UdpSender sender;
 };
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace testsupport {
+namespace zephyx::testsupport {
 
 OscBytes& OscBytes::str(const std::string& text) {
   bytes_.insert(bytes_.end(), text.begin(), text.end());
@@ -63,4 +63,4 @@ OscBytes bundleHeader(uint64_t timeTag) {
   return bytes;
 }
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

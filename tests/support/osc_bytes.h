@@ -7,7 +7,7 @@
 
 #include "tests/support/udp_loopback.h"
 
-namespace testsupport {
+namespace zephyx::testsupport {
 
 // Appends in network byte order, with OSC's padding to four bytes.
 class OscBytes {
@@ -34,4 +34,4 @@ class OscBytes {
 // "#bundle" and a time tag.
 OscBytes bundleHeader(uint64_t timeTag);
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

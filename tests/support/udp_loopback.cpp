@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-namespace testsupport {
+namespace zephyx::testsupport {
 namespace {
 
 int boundSocket(int* port) {
@@ -103,4 +103,4 @@ std::string hex(const Bytes& bytes) {
   return text;
 }
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

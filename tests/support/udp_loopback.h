@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace testsupport {
+namespace zephyx::testsupport {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -69,4 +69,4 @@ class PortHolder {
 // Hex dump "2f 61 00 00 ..." for readable failures.
 std::string hex(const Bytes& bytes);
 
-}  // namespace testsupport
+}  // namespace zephyx::testsupport

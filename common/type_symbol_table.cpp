@@ -1,6 +1,8 @@
-#include "xtra/type_symbol_table.h"
+#include "common/type_symbol_table.h"
 
 #include <new>
+
+namespace zephyx {
 
 const TypeName TypeNames[TypeNameCount] = {
     {TypeInt32, "int32"},         {TypeFloat32, "float32"}, {TypeString, "string"},
@@ -26,3 +28,5 @@ int32_t typeIndexOf(const TypeSymbolTable& table, HostSymbol symbol) {
   }
   return TypeNone;
 }
+
+}  // namespace zephyx

@@ -3,6 +3,8 @@
 
 #include "host/host_values.h"
 
+namespace zephyx {
+
 enum TypeIndex : int32_t {
   TypeNone = -1,
   TypeInt32 = 0,
@@ -41,3 +43,5 @@ TypeSymbolTable* makeTypeSymbolTable(IHostValues* values);
 
 // The index of the first entry equal to `symbol`, or TypeNone.
 int32_t typeIndexOf(const TypeSymbolTable& table, HostSymbol symbol);
+
+}  // namespace zephyx

@@ -5,6 +5,8 @@
 
 #include "host/host_values.h"
 
+namespace zephyx {
+
 // Holds at most one reference and gives it back exactly once. It either
 // adopts a reference that the caller already owns (`adopt`, or writing
 // through `out()`), or takes a new one explicitly (`retain`); never both.
@@ -58,3 +60,5 @@ class OwnedValue {
   IHostValues* values_ = nullptr;
   HostValue value_ = VoidValue;
 };
+
+}  // namespace zephyx

@@ -1,0 +1,28 @@
+// Building one packet from a Lingo message or bundle, and sending it.
+#pragma once
+
+#include <cstdint>
+
+#include "send/packet_writer.h"
+#include "send/send_context.h"
+
+namespace zephyx::send {
+
+// The largest payload of one IPv4 UDP datagram.
+constexpr int32_t MaxDatagramSize = 65507;
+
+// Writes the message ([address, arguments]) or bundle ([time tag,
+// contents]) that `messageOrBundle` describes into `writer`. True when the
+// whole packet was written; false, with nothing worth sending, when the
+// list is empty or of another shape, or any part failed. No socket.
+bool encodePacket(const SendContext& context, PacketWriter& writer,
+                  const HostValue& messageOrBundle);
+
+// Encodes into a buffer of `bufferSize` bytes (at most MaxDatagramSize)
+// from the host allocator and sends the packet to `host`:`port` through a
+// fresh socket, as one datagram. True when the whole packet was handed to
+// the socket; otherwise nothing is sent. Host thread.
+bool sendPacket(const SendContext& context, const char* host, int32_t port, int32_t bufferSize,
+                const HostValue& messageOrBundle);
+
+}  // namespace zephyx::send

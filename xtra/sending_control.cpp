@@ -1,0 +1,38 @@
+#include "xtra/sending_control.h"
+
+#include "common/never_throw.h"
+#include "send/packet_sender.h"
+
+namespace zephyx::xtra {
+
+send::SendContext sendContextOf(const XtraInstance& instance) {
+  return send::SendContext{instance.valueServices, instance.listServices,
+                           instance.objectServices, instance.header.memory,
+                           instance.typeSymbols};
+}
+
+void setDestinationFromCall(XtraInstance& instance, const MethodCall& call) {
+  IHostValues* values = instance.valueServices;
+  if (values == nullptr || call.args == nullptr) return;
+  if (call.argCount > 1) {
+    values->copyString(&call.args[1], instance.destinationHost, DestinationHostSize);
+    instance.destinationHost[DestinationHostSize - 1] = '\0';
+  }
+  if (call.argCount > 2) values->valueToInteger(&call.args[2], &instance.destinationPort);
+}
+
+void sendFromCall(XtraInstance& instance, MethodCall& call) {
+  IHostValues* values = instance.valueServices;
+  if (values == nullptr) return;
+  bool sent = false;
+  if (call.argCount > 1 && call.args != nullptr) {
+    // Whatever fails while sending, the script still gets its 0.
+    sent = neverThrow(false, [&] {
+      return send::sendPacket(sendContextOf(instance), instance.destinationHost,
+                              instance.destinationPort, instance.bufferSize, call.args[1]);
+    });
+  }
+  values->integerToValue(sent ? 1 : 0, &call.result);
+}
+
+}  // namespace zephyx::xtra
