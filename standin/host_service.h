@@ -1,10 +1,9 @@
 // Reference counting shared by the stand-in host's service objects.
 #pragma once
 
-#include <atomic>
-
 #include "host/host_ids.h"
 #include "host/host_status.h"
+#include "standin/ref_count.h"
 
 namespace zephyx::standin {
 
@@ -29,29 +28,18 @@ class HostService : public Interface {
     *out = nullptr;
     return ResultNoInterface;
   }
-  uint32_t ZX_CALL addRef() noexcept override {
-    return static_cast<uint32_t>(references_.fetch_add(1, std::memory_order_relaxed) + 1);
-  }
-  uint32_t ZX_CALL release() noexcept override {
-    const int32_t before = references_.fetch_sub(1, std::memory_order_acq_rel);
-    if (before <= 0) {
-      overReleases_.fetch_add(1, std::memory_order_relaxed);
-      references_.fetch_add(1, std::memory_order_relaxed);
-      return 0;
-    }
-    return static_cast<uint32_t>(before - 1);
-  }
+  uint32_t ZX_CALL addRef() noexcept override { return references_.add(); }
+  uint32_t ZX_CALL release() noexcept override { return RefCount::answer(references_.drop()); }
 
   const HostGuid& id() const { return id_; }
   // References handed out and not yet given back.
-  int32_t references() const { return references_.load(std::memory_order_acquire); }
+  int32_t references() const { return references_.count(); }
   // Releases of references that were never handed out.
-  int32_t overReleases() const { return overReleases_.load(std::memory_order_acquire); }
+  int32_t overReleases() const { return references_.overReleases(); }
 
  private:
   HostGuid id_;
-  std::atomic<int32_t> references_{0};
-  std::atomic<int32_t> overReleases_{0};
+  RefCount references_{0};
 };
 
 }  // namespace zephyx::standin

@@ -147,6 +147,13 @@ int32_t StandInHost::serviceReferences() const {
          scriptContext_.references();
 }
 
+int32_t StandInHost::serviceOverReleases() const {
+  return broker_.overReleases() + memory_.overReleases() + appInfo_.overReleases() +
+         values_.overReleases() + lists_.overReleases() + objects_.overReleases() +
+         contextSource_.overReleases() + notifications_.overReleases() +
+         registry_.overReleases() + scriptContext_.overReleases();
+}
+
 std::string StandInHost::leakReport() const {
   std::ostringstream report;
   auto note = [&](const char* what, int64_t count) {
@@ -160,6 +167,7 @@ std::string StandInHost::leakReport() const {
   note("objects outstanding", objects_.liveObjects());
   note("open string locks", values_.openStringLocks());
   note("service references", serviceReferences());
+  note("service references released twice", serviceOverReleases());
   note("live instances", liveInstances());
   note("notification registrations", notifications_.registrationCount());
   return report.str();

@@ -93,6 +93,8 @@ class StandInHost {
 
   // References held on services and the script context.
   int32_t serviceReferences() const;
+  // Releases of service references that were never handed out.
+  int32_t serviceOverReleases() const;
   // Empty when nothing is left over: no live value, block, object, open
   // string lock, service reference or instance, and nothing released twice.
   std::string leakReport() const;

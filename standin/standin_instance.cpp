@@ -50,14 +50,12 @@ HostStatus ZX_CALL StandInInstance::queryInterface(const HostGuid* id, void** ou
   return class_.getInterface(record_, *id, out);
 }
 
-uint32_t ZX_CALL StandInInstance::addRef() noexcept {
-  return static_cast<uint32_t>(references_.fetch_add(1, std::memory_order_relaxed) + 1);
-}
+uint32_t ZX_CALL StandInInstance::addRef() noexcept { return references_.add(); }
 
 uint32_t ZX_CALL StandInInstance::release() noexcept {
-  const int32_t left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+  const int32_t left = references_.drop();
   if (left == 0) delete this;
-  return static_cast<uint32_t>(left < 0 ? 0 : left);
+  return RefCount::answer(left);
 }
 
 }  // namespace zephyx::standin

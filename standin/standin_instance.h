@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "host/host_object_header.h"
+#include "standin/ref_count.h"
 #include "standin/standin_class.h"
 
 namespace zephyx::standin {
@@ -27,7 +28,7 @@ class StandInInstance final : public IMoaUnknown {
   uint32_t ZX_CALL release() noexcept override;
 
   void* record() const { return record_; }
-  int32_t references() const { return references_.load(std::memory_order_acquire); }
+  int32_t references() const { return references_.count(); }
 
  private:
   StandInInstance(StandInHost& host, const StandInClass& cls, void* record);
@@ -36,7 +37,7 @@ class StandInInstance final : public IMoaUnknown {
   StandInHost& host_;
   const StandInClass& class_;
   void* record_;
-  std::atomic<int32_t> references_{1};
+  RefCount references_{1};
 };
 
 }  // namespace zephyx::standin

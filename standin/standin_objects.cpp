@@ -1,5 +1,7 @@
 #include "standin/standin_objects.h"
 
+#include "standin/ref_count.h"
+
 #include <cstring>
 
 namespace zephyx::standin {
@@ -30,16 +32,14 @@ class ValueObject final : public IHostByteArray {
     }
     return ResultNoInterface;
   }
-  uint32_t ZX_CALL addRef() noexcept override {
-    return static_cast<uint32_t>(references_.fetch_add(1, std::memory_order_relaxed) + 1);
-  }
+  uint32_t ZX_CALL addRef() noexcept override { return references_.add(); }
   uint32_t ZX_CALL release() noexcept override {
-    const int32_t left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    const int32_t left = references_.drop();
     if (left == 0) {
       owner_.objectDied();
       delete this;
     }
-    return static_cast<uint32_t>(left < 0 ? 0 : left);
+    return RefCount::answer(left);
   }
 
   HostStatus ZX_CALL getProp(HostSymbol property, HostValue* out) noexcept override {
@@ -67,7 +67,7 @@ class ValueObject final : public IHostByteArray {
   SymbolTable& symbols_;
   HostValue value_;
   bool isByteArray_;
-  std::atomic<int32_t> references_{1};
+  RefCount references_{1};
 };
 
 }  // namespace

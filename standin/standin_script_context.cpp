@@ -30,12 +30,10 @@ HostStatus ZX_CALL StandInScriptContext::queryInterface(const HostGuid* id, void
   return ResultNoInterface;
 }
 
-// Host thread only, like everything a script context does.
-uint32_t ZX_CALL StandInScriptContext::addRef() noexcept { return static_cast<uint32_t>(++references_); }
+uint32_t ZX_CALL StandInScriptContext::addRef() noexcept { return references_.add(); }
 
 uint32_t ZX_CALL StandInScriptContext::release() noexcept {
-  --references_;
-  return static_cast<uint32_t>(std::max(references_, 0));
+  return RefCount::answer(references_.drop());
 }
 
 void StandInScriptContext::setHandler(const std::string& name, Handler handler) {

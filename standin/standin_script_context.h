@@ -61,7 +61,8 @@ class StandInScriptContext final : public IHostScriptContext, public IHostCallGu
   // Forgets the recorded calls and releases their copies.
   void clearCalls();
 
-  int32_t references() const { return references_; }
+  int32_t references() const { return references_.count(); }
+  int32_t overReleases() const { return references_.overReleases(); }
   int32_t saves() const { return saves_; }
   int32_t restores() const { return restores_; }
   // Restores whose state did not come from the latest open save.
@@ -77,7 +78,7 @@ class StandInScriptContext final : public IHostScriptContext, public IHostCallGu
   std::vector<RecordedCall> calls_;
   bool failCalls_ = false;
   bool recordCopies_ = false;
-  int32_t references_ = 0;
+  RefCount references_{0};
   int32_t saves_ = 0;
   int32_t restores_ = 0;
   int32_t unmatchedRestores_ = 0;

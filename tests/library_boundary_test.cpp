@@ -13,6 +13,7 @@
 #include "host/host_status.h"
 #include "standin/library_loader.h"
 #include "tests/support/host_fixture.h"
+#include "zephyx_version.h"
 
 namespace zephyx {
 namespace {
@@ -20,8 +21,8 @@ namespace {
 using standin::LoadedLibrary;
 using standin::LingoObject;
 
-const char* const ExpectedMessageTable =
-    "xtra Zephyx -- version 1.4\n"
+const std::string ExpectedMessageTable =
+    std::string("xtra Zephyx -- version ") + VersionMajorText + "." + VersionMinorText + "\n" +
     "new object me, *bufferSize\n"
     "/forget object me\n"
     "setDestination object me, string host, integer port\n"
@@ -29,7 +30,7 @@ const char* const ExpectedMessageTable =
     "startListening object me, integer port, integer asPropList, symbol cbHandler, *cbTarget\n"
     "stopListening object me\n";
 
-constexpr uint32_t ClassVersion = 0x010400C0;
+constexpr uint32_t ClassVersion = (VersionMajor << 24) | (VersionMinor << 16) | (VersionPatch << 8) | 0xC0;
 
 class LibraryBoundaryTest : public testsupport::HostFixture {
  protected:

@@ -10,6 +10,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/osc_bytes.h"
 #include "tests/support/udp_loopback.h"
+#include "zephyx_version.h"
 
 namespace zephyx {
 namespace {
@@ -51,7 +52,8 @@ TEST(ToolTest, InfoShowsTheClassAndTheRegisteredMessageTable) {
   EXPECT_TRUE(contains(info.lines, "IMoaMmXScript"));
   EXPECT_TRUE(contains(info.lines, "IMoaNotificationClient"));
   const std::vector<std::string> table = {"msgTable:",
-                                          "xtra Zephyx -- version 1.4",
+                                          std::string("xtra Zephyx -- version ") +
+                                              VersionMajorText + "." + VersionMinorText,
                                           "new object me, *bufferSize",
                                           "/forget object me",
                                           "setDestination object me, string host, integer port",
@@ -78,7 +80,7 @@ TEST(ToolTest, AnUnloadableLibraryAndUsageErrorsHaveTheirStatuses) {
   EXPECT_EQ(run({"--help"}).status, 0);
   const ToolRun version = run({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.lines, std::vector<std::string>{"zephyx-host 1.4.0"});
+  EXPECT_EQ(version.lines, std::vector<std::string>{std::string("zephyx-host ") + VersionText});
 }
 
 TEST(ToolTest, SendPrintsOneResultPerLiteral) {

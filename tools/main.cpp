@@ -7,6 +7,7 @@
 
 #include "tools/commands.h"
 #include "tools/tool_host.h"
+#include "zephyx_version.h"
 
 namespace zephyx::tool {
 namespace {
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
       return ExitSuccess;
     }
     if (command.empty() && argument == "--version") {
-      std::cout << "zephyx-host 1.4.0\n";
+      std::cout << "zephyx-host " << zephyx::VersionText << "\n";
       return ExitSuccess;
     }
     if (command.empty() && argument == "--library") {
