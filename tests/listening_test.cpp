@@ -65,21 +65,6 @@ TEST_F(ListeningTest, APassDeliversOnlyWhatWasQueuedWhenItBegan) {
   object->call(MethodForget);
 }
 
-TEST_F(ListeningTest, TheHostVersionDecidesTheBlobShape) {
-  struct Case {
-    const char* version;
-    bool modern;
-  } cases[] = {{"12.0", true}, {"11", true}, {"10.5", false}, {"abc", false}, {"", false},
-               {"11.0 extra text that fills all of the 32 bytes", true}};
-  for (const Case& c : cases) {
-    host.appInfo().setVersionText(c.version);
-    isModernHost = !c.modern;
-    auto object = make();
-    EXPECT_EQ(isModernHost, c.modern) << '"' << c.version << '"';
-    object->call(MethodForget);
-  }
-}
-
 TEST_F(ListeningTest, TheDestinationHostKeepsItsFirst255Bytes) {
   auto object = make();
   const std::string longName(300, 'h');

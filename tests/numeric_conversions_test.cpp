@@ -51,6 +51,16 @@ TEST(NumericConversions, PackedWordsAreTheLow32Bits) {
   EXPECT_EQ(packedWordFromDouble(1e300), 0xFFFFFFFFu) << "saturated to INT64_MAX first";
 }
 
+TEST(NumericConversions, Float32RoundsToNearestAndOverflowsOnlyPastHalfAUnit) {
+  constexpr float largest = std::numeric_limits<float>::max();
+  const double halfUnit = 0x1p103;
+  EXPECT_EQ(float32FromDouble(3.4028235e38), largest);
+  EXPECT_EQ(float32FromDouble(static_cast<double>(largest) + halfUnit / 2), largest);
+  EXPECT_EQ(float32FromDouble(-(static_cast<double>(largest) + halfUnit / 2)), -largest);
+  EXPECT_EQ(float32FromDouble(static_cast<double>(largest) + halfUnit), INFINITY)
+      << "a tie rounds to even, which is past FLT_MAX";
+}
+
 TEST(NumericConversions, Float32RoundsAndOverflowsToInfinity) {
   EXPECT_EQ(float32FromDouble(0.5), 0.5f);
   EXPECT_EQ(float32FromDouble(0.1), 0.1f);

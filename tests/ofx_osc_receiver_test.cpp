@@ -121,17 +121,6 @@ TEST_F(ReceiverTest, AMalformedDatagramIsCountedAndTheThreadGoesOn) {
   EXPECT_EQ(format(receiver->popItem()->body.get()), "[42]");
 }
 
-TEST_F(ReceiverTest, ANotDrainedQueueKeepsTheNewest1025) {
-  // Items pushed as the converters push them, without the network.
-  for (int32_t i = 0; i < 2000; ++i) {
-    receiver->push(std::make_unique<ReceivedItem>(&host.values(), host.makeString("/n"),
-                                                  host.makeInteger(i)));
-  }
-  EXPECT_EQ(receiver->queuedCount(), 1025u);
-  EXPECT_EQ(receiver->itemsEvicted(), 2000u - 1025u);
-  EXPECT_EQ(format(receiver->popItem()->body.get()), "975");
-}
-
 TEST_F(ReceiverTest, PacketsOfUpTo4096BytesAreProcessed) {
   const int port = startOnFreePort();
   // Address, type tags and a blob filling 4096 bytes exactly.

@@ -129,7 +129,8 @@ TEST_F(ReceiveTest, BlobsAreStringsForOlderHosts) {
   ASSERT_EQ(listen(false), "1");
   EXPECT_EQ(receiveOne(message("/b", "bb").blob({0x41, 0x00, 0x42}).blob({})),
             "\"/b\", [\"A\\x00B\", \"\"]");
-  host.appInfo().setVersionText("11");
+  // A version text that fills the host's whole buffer, without a NUL.
+  host.appInfo().setVersionText("11.0 extra text that fills all of the 32 bytes");
   renew();
   ASSERT_EQ(listen(false), "1");
   EXPECT_EQ(receiveOne(message("/b", "b").blob({0x41})), "\"/b\", [<bytes 41>]");
