@@ -31,6 +31,20 @@ class DeliveryTest : public testsupport::ListeningFixture {
     ASSERT_TRUE(testsupport::waitUntil([&] { return host.valueTable().liveCount() >= expected; }));
   }
 
+  // startListening on a free port with a target object; the result.
+  std::string listenWithTarget(const HostValue& target) {
+    std::string result;
+    for (int attempt = 0; attempt < 20 && result != "1"; ++attempt) {
+      port = testsupport::freeUdpPort();
+      OwnedValue portValue = host.own(host.makeInteger(port));
+      OwnedValue shape = host.own(host.makeInteger(0));
+      OwnedValue handler = host.own(host.makeSymbol("onOsc"));
+      result = format(
+          object->call("startListening", {portValue.get(), shape.get(), handler.get(), target}));
+    }
+    return result;
+  }
+
   standin::StandInScriptContext& context() { return host.scriptContext(); }
 };
 
@@ -52,17 +66,7 @@ TEST_F(DeliveryTest, ATargetComesFirstInEveryCall) {
     EXPECT_TRUE(sameValue(handlerCall.args[0], target.get()));
     return StatusOk;
   });
-  std::string result;
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    port = testsupport::freeUdpPort();
-    OwnedValue portValue = host.own(host.makeInteger(port));
-    OwnedValue shape = host.own(host.makeInteger(0));
-    OwnedValue handler = host.own(host.makeSymbol("onOsc"));
-    result = format(object->call("startListening",
-                                 {portValue.get(), shape.get(), handler.get(), target.get()}));
-    if (result == "1") break;
-  }
-  ASSERT_EQ(result, "1");
+  ASSERT_EQ(listenWithTarget(target.get()), "1");
   sendNumbers(1, 2);
   ASSERT_TRUE(pumpForCalls(2));
   EXPECT_EQ(targetCalls, 2);
@@ -181,6 +185,59 @@ TEST_F(DeliveryTest, AHandlerMayRestartListening) {
   EXPECT_EQ(calls().back(), "\"/n\", [#int32: 2]") << "the new shape and handler";
 }
 
+// The pass keeps the target and argument count it began with but calls the
+// handler named last, so a handler that restarts listening hands the rest
+// of the pass to the new handler.
+TEST_F(DeliveryTest, ARestartInAHandlerHandsTheRestOfThePassToTheNewHandler) {
+  OwnedValue target = host.own(host.makeObject("listener"));
+  context().setObjectHandler("listener", "onOsc", [&](const standin::HandlerCall&) {
+    EXPECT_EQ(call("startListening", {std::to_string(port), "0", "#onOther"}), "1");
+    const int64_t before = host.valueTable().liveCount();
+    sender.send(port, numbered(10));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return host.valueTable().liveCount() >= before + 3; }));
+    return StatusOk;
+  });
+  std::vector<int32_t> otherCounts;
+  context().setObjectHandler("listener", "onOther", [&](const standin::HandlerCall& handlerCall) {
+    otherCounts.push_back(handlerCall.count);
+    return StatusOk;
+  });
+  ASSERT_EQ(listenWithTarget(target.get()), "1");
+  sendAndWaitQueued(1, 2);
+  host.pump();
+  EXPECT_EQ(calls(), (std::vector<std::string>{"<object listener>, \"/n\", [1]",
+                                               "<object listener>, \"/n\", [10]"}))
+      << "item 2 went with the old receiver; item 10 came in the same pass";
+  EXPECT_EQ(otherCounts, std::vector<int32_t>{3});
+}
+
+// The queue limit may take a bundle's start marker and leave its end.
+TEST_F(DeliveryTest, AnEndMarkerOutlivesItsEvictedStart) {
+  ASSERT_EQ(listen(false), "1");
+  constexpr int32_t InBundle = 250;  // as many as a 4096-byte datagram holds, nearly
+  testsupport::OscBytes bundle = testsupport::bundleHeader(1);
+  for (int32_t number = 0; number < InBundle; ++number) bundle.element(numbered(number));
+  const int64_t before = host.valueTable().liveCount();
+  sender.send(port, bundle);
+  // Markers hold two values, messages three.
+  ASSERT_TRUE(testsupport::waitUntil(
+      [&] { return host.valueTable().liveCount() >= before + 4 + 3 * InBundle; }));
+  // Fill the queue to its 1025 items, then one more evicts the start marker.
+  const int32_t toFill = 1025 - (InBundle + 2);
+  for (int32_t first = 1; first <= toFill; first += 100) {
+    sendAndWaitQueued(first, std::min(first + 99, toFill));
+  }
+  const int64_t full = host.valueTable().liveCount();
+  sender.send(port, numbered(toFill + 1));
+  ASSERT_TRUE(testsupport::waitUntil([&] { return host.valueTable().liveCount() == full + 1; }));
+  host.pump();
+  const std::vector<std::string> delivered = calls();
+  ASSERT_EQ(delivered.size(), 1025u);
+  EXPECT_EQ(delivered.front(), "\"/n\", [0]") << "the start marker went";
+  EXPECT_EQ(delivered[InBundle], "#bundleend, 0");
+  EXPECT_EQ(delivered.back(), "\"/n\", [" + std::to_string(toFill + 1) + "]");
+}
+
 TEST_F(DeliveryTest, AHandlerMayForgetTheInstance) {
   ASSERT_EQ(listen(false), "1");
   context().setHandler("onOsc", [&](const standin::HandlerCall&) {
@@ -209,13 +266,7 @@ TEST_F(DeliveryTest, TheTargetOutlivesItsReplacementDuringAPass) {
     return StatusOk;
   });
   context().setObjectHandler("second", "onOsc", [](const standin::HandlerCall&) { return StatusOk; });
-  port = testsupport::freeUdpPort();
-  OwnedValue portValue = host.own(host.makeInteger(port));
-  OwnedValue shape = host.own(host.makeInteger(0));
-  OwnedValue handler = host.own(host.makeSymbol("onOsc"));
-  ASSERT_EQ(format(object->call("startListening",
-                                {portValue.get(), shape.get(), handler.get(), first.get()})),
-            "1");
+  ASSERT_EQ(listenWithTarget(first.get()), "1");
   first.reset();  // the script lets go of it; only the instance holds it now
   sendNumbers(1, 1);
   ASSERT_TRUE(pumpForCalls(1));
