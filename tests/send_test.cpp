@@ -280,13 +280,6 @@ TEST_F(SendTest, DestinationsTakeEffectAtTheNextSendAndResolveNames) {
   EXPECT_TRUE(capture.quiet(std::chrono::milliseconds(20)));
 }
 
-TEST_F(SendTest, MissingArgumentsChangeNothing) {
-  EXPECT_EQ(call("send"), "0");
-  call("setDestination");
-  call("setDestination", {"\"localhost\""});  // the port stays
-  expectSent("[\"/still\"]", message("/still", ""));
-}
-
 TEST_F(SendTest, EverySendUsesAFreshSocket) {
   expectSent("[\"/one\"]", message("/one", ""));
   const int first = capture.lastSourcePort();
