@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -280,6 +282,173 @@ TEST_F(StressTest, TwoInstancesFloodedTogetherAreRestartedAndForgottenInTurn) {
 
   forget(object);
   flood.stop();
+  EXPECT_EQ(host.liveInstances(), 0);
+  EXPECT_EQ(host.notifications().registrationCount(), 0);
+}
+
+// Several threads, each sending a bounded number of datagrams in small
+// paced bursts to the ports published at the time (0: none), then saying
+// they are done.
+class Senders {
+ public:
+  static constexpr int Threads = 3;
+  static constexpr int PerThread = 3000;
+  static constexpr int BurstSize = 10;
+
+  explicit Senders(const std::vector<std::atomic<int>*>& ports) : ports_(ports) {
+    for (int i = 0; i < Threads; ++i) threads_.emplace_back([this, i] { run(i); });
+  }
+  ~Senders() { stop(); }
+  Senders(const Senders&) = delete;
+  Senders& operator=(const Senders&) = delete;
+
+  bool done() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return finished_ == Threads;
+  }
+
+  void stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_) {
+      if (thread.joinable()) thread.join();
+    }
+  }
+
+ private:
+  void run(int index) {
+    testsupport::UdpSender sender;
+    const std::vector<Bytes> mix = floodMix();
+    for (int sent = 0; sent < PerThread; ++sent) {
+      const int port = ports_[(sent + index) % ports_.size()]->load(std::memory_order_acquire);
+      if (port != 0) sender.send(port, mix[(sent + index) % mix.size()]);
+      if (sent % BurstSize == BurstSize - 1) {
+        // A pause between bursts, so the flood lasts while the host works.
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (changed_.wait_for(lock, std::chrono::milliseconds(1), [this] { return stopping_; })) {
+          break;
+        }
+      }
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++finished_;
+    }
+    changed_.notify_all();
+  }
+
+  std::vector<std::atomic<int>*> ports_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool stopping_ = false;  // guarded by mutex_
+  int finished_ = 0;       // guarded by mutex_
+  std::vector<std::thread> threads_;  // last: start once the members above exist
+};
+
+// Handlers send, stop, restart and forget while several threads flood the
+// listener, and the host thread makes and forgets another listening
+// instance all along.
+TEST_F(StressTest, HandlersAndTheHostChurnInstancesWhileSeveralThreadsFlood) {
+  ASSERT_EQ(listen(false), "1");
+  std::atomic<int> mainPort{port};
+  std::atomic<int> churnPort{0};
+  std::unique_ptr<standin::LingoObject> churn;
+  struct ForgetOnExit {
+    std::unique_ptr<standin::LingoObject>& target;
+    ~ForgetOnExit() {
+      if (target) forget(target);
+    }
+  } forgetChurn{churn};
+
+  auto aimAtMain = [&](standin::LingoObject& target) {
+    callOn(target, "setDestination", {"\"127.0.0.1\"", std::to_string(mainPort.load())});
+  };
+  aimAtMain(*object);
+  bool mainShape = false;
+  int mainCalls = 0, churnCalls = 0, replies = 0, restarts = 0, handlerForgets = 0;
+  int mainForgets = 0, churnStarts = 0;
+  bool mainForgotten = false;
+
+  host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall&) {
+    ++mainCalls;
+    if (mainForgotten) return StatusOk;  // later items of the pass that forgot it
+    if (mainCalls % 7 == 0) {
+      EXPECT_EQ(call("send", {"[\"/reply\", [1]]"}), "1");
+      ++replies;
+    } else if (mainCalls % 53 == 0) {
+      mainShape = !mainShape;
+      EXPECT_EQ(call("stopListening"), "VOID");
+      EXPECT_EQ(startOn(*object, mainPort.load(), mainShape, "#onOsc"), "1");
+      ++restarts;
+    } else if (mainCalls % 31 == 0 && churn) {
+      churnPort.store(0, std::memory_order_release);
+      forget(churn);
+      ++handlerForgets;
+    } else if (mainCalls % 211 == 0) {
+      call("forget");  // its pass still holds it; dropped by the host loop
+      mainForgotten = true;
+      ++mainForgets;
+    }
+    return StatusOk;
+  });
+  host.scriptContext().setHandler("onChurn", [&](const standin::HandlerCall&) {
+    if (++churnCalls % 5 == 0) {
+      EXPECT_EQ(callOn(*churn, "send", {"[\"/reply\", [1]]"}), "1");
+    }
+    return StatusOk;
+  });
+
+  std::set<std::string> allowed = allowedCalls(false);
+  allowed.insert(allowedCalls(true).begin(), allowedCalls(true).end());
+  allowed.insert({"\"/reply\", [1]", "\"/reply\", [#int32: 1]"});
+  std::string stray;
+  int pass = 0;
+
+  Senders senders({&mainPort, &mainPort, &churnPort});
+  auto hostStep = [&] {
+    for (const standin::RecordedCall& recorded : host.scriptContext().calls()) {
+      if (stray.empty() && allowed.count(recorded.text) == 0) stray = recorded.text;
+    }
+    host.scriptContext().clearCalls();
+    if (mainForgotten) {
+      object.reset();
+      mainForgotten = false;
+      object = newObject();
+      if (startOn(*object, mainPort.load(), mainShape, "#onOsc") != "1") {
+        mainPort.store(listenOnFreePort(*object, mainShape, "#onOsc"));
+      }
+      aimAtMain(*object);
+    }
+    if (!churn) {
+      churn = newObject();
+      const int churnListening = listenOnFreePort(*churn, false, "#onChurn");
+      aimAtMain(*churn);
+      churnPort.store(churnListening, std::memory_order_release);
+      ++churnStarts;
+    } else if (++pass % 25 == 0) {
+      churnPort.store(0, std::memory_order_release);
+      forget(churn);
+    }
+    return senders.done();
+  };
+  const bool finished = testsupport::pumpUntil(host, hostStep, std::chrono::seconds(120));
+  senders.stop();
+  ASSERT_TRUE(finished) << "the senders did not finish in time";
+  hostStep();
+
+  EXPECT_EQ(stray, "");
+  EXPECT_GT(churnCalls, 0);
+  EXPECT_GT(churnStarts, 1);
+  EXPECT_GT(replies, 0);
+  EXPECT_GT(restarts, 0);
+  EXPECT_GT(handlerForgets, 0);
+  EXPECT_GT(mainForgets, 0);
+
+  forget(churn);
+  forget(object);
   EXPECT_EQ(host.liveInstances(), 0);
   EXPECT_EQ(host.notifications().registrationCount(), 0);
 }
