@@ -292,7 +292,7 @@ TEST_F(StressTest, TwoInstancesFloodedTogetherAreRestartedAndForgottenInTurn) {
 class Senders {
  public:
   static constexpr int Threads = 3;
-  static constexpr int PerThread = 3000;
+  static constexpr int PerThread = 5000;
   static constexpr int BurstSize = 10;
 
   explicit Senders(const std::vector<std::atomic<int>*>& ports) : ports_(ports) {
@@ -324,7 +324,8 @@ class Senders {
     const std::vector<Bytes> mix = floodMix();
     for (int sent = 0; sent < PerThread; ++sent) {
       const int port = ports_[(sent + index) % ports_.size()]->load(std::memory_order_acquire);
-      if (port != 0) sender.send(port, mix[(sent + index) % mix.size()]);
+      // Every kind of datagram goes to every port.
+      if (port != 0) sender.send(port, mix[(sent / ports_.size() + index) % mix.size()]);
       if (sent % BurstSize == BurstSize - 1) {
         // A pause between bursts, so the flood lasts while the host works.
         std::unique_lock<std::mutex> lock(mutex_);
@@ -369,7 +370,7 @@ TEST_F(StressTest, HandlersAndTheHostChurnInstancesWhileSeveralThreadsFlood) {
   aimAtMain(*object);
   bool mainShape = false;
   int mainCalls = 0, churnCalls = 0, replies = 0, restarts = 0, handlerForgets = 0;
-  int mainForgets = 0, churnStarts = 0;
+  int mainForgets = 0, churnStarts = 0, churnLifeCalls = 0;
   bool mainForgotten = false;
 
   host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall&) {
@@ -383,7 +384,7 @@ TEST_F(StressTest, HandlersAndTheHostChurnInstancesWhileSeveralThreadsFlood) {
       EXPECT_EQ(call("stopListening"), "VOID");
       EXPECT_EQ(startOn(*object, mainPort.load(), mainShape, "#onOsc"), "1");
       ++restarts;
-    } else if (mainCalls % 31 == 0 && churn) {
+    } else if (mainCalls % 31 == 0 && churn && churnLifeCalls >= 3) {
       churnPort.store(0, std::memory_order_release);
       forget(churn);
       ++handlerForgets;
@@ -395,6 +396,7 @@ TEST_F(StressTest, HandlersAndTheHostChurnInstancesWhileSeveralThreadsFlood) {
     return StatusOk;
   });
   host.scriptContext().setHandler("onChurn", [&](const standin::HandlerCall&) {
+    ++churnLifeCalls;
     if (++churnCalls % 5 == 0) {
       EXPECT_EQ(callOn(*churn, "send", {"[\"/reply\", [1]]"}), "1");
     }
@@ -424,6 +426,7 @@ TEST_F(StressTest, HandlersAndTheHostChurnInstancesWhileSeveralThreadsFlood) {
     }
     if (!churn) {
       churn = newObject();
+      churnLifeCalls = 0;
       const int churnListening = listenOnFreePort(*churn, false, "#onChurn");
       aimAtMain(*churn);
       churnPort.store(churnListening, std::memory_order_release);
