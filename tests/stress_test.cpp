@@ -58,12 +58,17 @@ const std::set<std::string>& allowedCalls(bool asPropList) {
   return asPropList ? propList : list;
 }
 
-// Sends the mix to every port, round robin, as far as the host thread
-// allows: each allowance is sent at once, while the host thread goes on, so
-// the work of a round stays bounded however slow the build is.
+// Sends the mix to every port, round robin, from one thread or several, as
+// far as the host thread allows: each allowance is sent at once, while the
+// host thread goes on, so the work of a round stays bounded however slow the
+// build is. A port of 0 is passed over; aim() changes one as listeners come
+// and go.
 class Flood {
  public:
-  explicit Flood(std::vector<int> ports) : ports_(std::move(ports)), thread_([this] { run(); }) {}
+  explicit Flood(const std::vector<int>& ports, int threads = 1) : ports_(ports.size()) {
+    for (size_t i = 0; i < ports.size(); ++i) aim(i, ports[i]);
+    for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { run(); });
+  }
   ~Flood() { stop(); }
   Flood(const Flood&) = delete;
   Flood& operator=(const Flood&) = delete;
@@ -74,16 +79,20 @@ class Flood {
       std::lock_guard<std::mutex> lock(mutex_);
       allowed_ += count;
     }
-    changed_.notify_one();
+    changed_.notify_all();
   }
+
+  void aim(size_t which, int port) { ports_[which].store(port, std::memory_order_release); }
 
   void stop() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       stopping_ = true;
     }
-    changed_.notify_one();
-    if (thread_.joinable()) thread_.join();
+    changed_.notify_all();
+    for (std::thread& thread : threads_) {
+      if (thread.joinable()) thread.join();
+    }
   }
 
  private:
@@ -101,17 +110,20 @@ class Flood {
         allowed_ -= batch;
       }
       for (int sent = 0; sent < batch; ++sent, ++next) {
-        for (int port : ports_) sender.send(port, mix[next % mix.size()]);
+        for (const std::atomic<int>& port : ports_) {
+          const int to = port.load(std::memory_order_acquire);
+          if (to != 0) sender.send(to, mix[next % mix.size()]);
+        }
       }
     }
   }
 
-  const std::vector<int> ports_;
+  std::vector<std::atomic<int>> ports_;
   std::mutex mutex_;
   std::condition_variable changed_;
   int allowed_ = 0;        // guarded by mutex_
   bool stopping_ = false;  // guarded by mutex_
-  std::thread thread_;     // last: starts once the members above exist
+  std::vector<std::thread> threads_;  // last: start once the members above exist
 };
 
 class StressTest : public testsupport::ListeningFixture {
@@ -286,76 +298,13 @@ TEST_F(StressTest, TwoInstancesFloodedTogetherAreRestartedAndForgottenInTurn) {
   EXPECT_EQ(host.notifications().registrationCount(), 0);
 }
 
-// Several threads, each sending a bounded number of datagrams in small
-// paced bursts to the ports published at the time (0: none), then saying
-// they are done.
-class Senders {
- public:
-  static constexpr int Threads = 3;
-  static constexpr int PerThread = 5000;
-  static constexpr int BurstSize = 10;
-
-  explicit Senders(const std::vector<std::atomic<int>*>& ports) : ports_(ports) {
-    for (int i = 0; i < Threads; ++i) threads_.emplace_back([this, i] { run(i); });
-  }
-  ~Senders() { stop(); }
-  Senders(const Senders&) = delete;
-  Senders& operator=(const Senders&) = delete;
-
-  bool done() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return finished_ == Threads;
-  }
-
-  void stop() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
-    }
-    changed_.notify_all();
-    for (std::thread& thread : threads_) {
-      if (thread.joinable()) thread.join();
-    }
-  }
-
- private:
-  void run(int index) {
-    testsupport::UdpSender sender;
-    const std::vector<Bytes> mix = floodMix();
-    for (int sent = 0; sent < PerThread; ++sent) {
-      const int port = ports_[(sent + index) % ports_.size()]->load(std::memory_order_acquire);
-      // Every kind of datagram goes to every port.
-      if (port != 0) sender.send(port, mix[(sent / ports_.size() + index) % mix.size()]);
-      if (sent % BurstSize == BurstSize - 1) {
-        // A pause between bursts, so the flood lasts while the host works.
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (changed_.wait_for(lock, std::chrono::milliseconds(1), [this] { return stopping_; })) {
-          break;
-        }
-      }
-    }
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++finished_;
-    }
-    changed_.notify_all();
-  }
-
-  std::vector<std::atomic<int>*> ports_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool stopping_ = false;  // guarded by mutex_
-  int finished_ = 0;       // guarded by mutex_
-  std::vector<std::thread> threads_;  // last: start once the members above exist
-};
-
-// Handlers send, stop, restart and forget while several threads flood the
+// Handlers send, stop, restart and forget while three threads flood the
 // listener, and the host thread makes and forgets another listening
-// instance all along.
+// instance all along. Bounded by the number of passes.
 TEST_F(StressTest, HandlersAndTheHostChurnInstancesWhileSeveralThreadsFlood) {
+  constexpr int Passes = 300;
   ASSERT_EQ(listen(false), "1");
-  std::atomic<int> mainPort{port};
-  std::atomic<int> churnPort{0};
+  Flood flood({port, 0}, 3);  // the listener, and the churning instance when there is one
   std::unique_ptr<standin::LingoObject> churn;
   struct ForgetOnExit {
     std::unique_ptr<standin::LingoObject>& target;
@@ -363,35 +312,36 @@ TEST_F(StressTest, HandlersAndTheHostChurnInstancesWhileSeveralThreadsFlood) {
       if (target) forget(target);
     }
   } forgetChurn{churn};
-
-  auto aimAtMain = [&](standin::LingoObject& target) {
-    callOn(target, "setDestination", {"\"127.0.0.1\"", std::to_string(mainPort.load())});
+  auto forgetChurnNow = [&] {
+    flood.aim(1, 0);
+    forget(churn);
   };
-  aimAtMain(*object);
-  bool mainShape = false;
-  int mainCalls = 0, churnCalls = 0, replies = 0, restarts = 0, handlerForgets = 0;
-  int mainForgets = 0, churnStarts = 0, churnLifeCalls = 0;
-  bool mainForgotten = false;
+  auto aimAtListener = [&](standin::LingoObject& target) {
+    callOn(target, "setDestination", {"\"127.0.0.1\"", std::to_string(port)});
+  };
+  aimAtListener(*object);
+  bool shape = false;
+  bool forgotten = false;
+  int calls = 0, churnCalls = 0, churnLifeCalls = 0, churnStarts = 0;
+  int replies = 0, restarts = 0, handlerForgets = 0, ownForgets = 0;
 
   host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall&) {
-    ++mainCalls;
-    if (mainForgotten) return StatusOk;  // later items of the pass that forgot it
-    if (mainCalls % 7 == 0) {
+    if (forgotten) return StatusOk;  // the rest of the pass that forgot it
+    if (++calls % 7 == 0) {
       EXPECT_EQ(call("send", {"[\"/reply\", [1]]"}), "1");
       ++replies;
-    } else if (mainCalls % 53 == 0) {
-      mainShape = !mainShape;
+    } else if (calls % 53 == 0) {
+      shape = !shape;
       EXPECT_EQ(call("stopListening"), "VOID");
-      EXPECT_EQ(startOn(*object, mainPort.load(), mainShape, "#onOsc"), "1");
+      EXPECT_EQ(startOn(*object, port, shape, "#onOsc"), "1");
       ++restarts;
-    } else if (mainCalls % 31 == 0 && churn && churnLifeCalls >= 3) {
-      churnPort.store(0, std::memory_order_release);
-      forget(churn);
+    } else if (calls % 31 == 0 && churn && churnLifeCalls >= 3) {
+      forgetChurnNow();
       ++handlerForgets;
-    } else if (mainCalls % 211 == 0) {
-      call("forget");  // its pass still holds it; dropped by the host loop
-      mainForgotten = true;
-      ++mainForgets;
+    } else if (calls % 211 == 0) {
+      call("forget");  // its pass still holds it; the host loop lets it go
+      forgotten = true;
+      ++ownForgets;
     }
     return StatusOk;
   });
@@ -408,48 +358,41 @@ TEST_F(StressTest, HandlersAndTheHostChurnInstancesWhileSeveralThreadsFlood) {
   allowed.insert({"\"/reply\", [1]", "\"/reply\", [#int32: 1]"});
   std::string stray;
   int pass = 0;
-
-  Senders senders({&mainPort, &mainPort, &churnPort});
   auto hostStep = [&] {
     for (const standin::RecordedCall& recorded : host.scriptContext().calls()) {
       if (stray.empty() && allowed.count(recorded.text) == 0) stray = recorded.text;
     }
     host.scriptContext().clearCalls();
-    if (mainForgotten) {
-      object.reset();
-      mainForgotten = false;
+    if (forgotten) {
+      forgotten = false;
       object = newObject();
-      if (startOn(*object, mainPort.load(), mainShape, "#onOsc") != "1") {
-        mainPort.store(listenOnFreePort(*object, mainShape, "#onOsc"));
+      if (startOn(*object, port, shape, "#onOsc") != "1") {
+        port = listenOnFreePort(*object, shape, "#onOsc");  // taken meanwhile
+        flood.aim(0, port);
       }
-      aimAtMain(*object);
+      aimAtListener(*object);
     }
     if (!churn) {
       churn = newObject();
       churnLifeCalls = 0;
-      const int churnListening = listenOnFreePort(*churn, false, "#onChurn");
-      aimAtMain(*churn);
-      churnPort.store(churnListening, std::memory_order_release);
+      flood.aim(1, listenOnFreePort(*churn, false, "#onChurn"));
+      aimAtListener(*churn);
       ++churnStarts;
-    } else if (++pass % 25 == 0) {
-      churnPort.store(0, std::memory_order_release);
-      forget(churn);
+    } else if (pass % 25 == 0) {
+      forgetChurnNow();
     }
-    return senders.done();
+    flood.allow(10);
+    return ++pass > Passes;
   };
-  const bool finished = testsupport::pumpUntil(host, hostStep, std::chrono::seconds(120));
-  senders.stop();
-  ASSERT_TRUE(finished) << "the senders did not finish in time";
+  ASSERT_TRUE(testsupport::pumpUntil(host, hostStep, std::chrono::seconds(120)));
+  flood.stop();
   hostStep();
 
   EXPECT_EQ(stray, "");
-  EXPECT_GT(churnCalls, 0);
-  EXPECT_GT(churnStarts, 1);
-  EXPECT_GT(replies, 0);
-  EXPECT_GT(restarts, 0);
-  EXPECT_GT(handlerForgets, 0);
-  EXPECT_GT(mainForgets, 0);
-
+  for (int count : {churnCalls, churnStarts - 1, replies, restarts, handlerForgets, ownForgets}) {
+    EXPECT_GT(count, 0) << "churn calls, restarts of the churn, replies, restarts, forgets "
+                           "by a handler, forgets of itself";
+  }
   forget(churn);
   forget(object);
   EXPECT_EQ(host.liveInstances(), 0);
