@@ -95,6 +95,12 @@ const std::vector<Row> Rows = {
     {"new", {"\"5000\""}, Unaimed},  // not even a string of digits sets the size
     {"setDestination", {}, Quiet},
     {"setDestination", {"\"localhost\""}, Quiet},  // the port stays
+    // Destinations that cannot be sent to.
+    {"setDestination", {"\"0.0.0.0\"", "$INT"}, Unaimed},
+    {"setDestination", {"\"\"", "$INT"}, Unaimed},
+    {"setDestination", {"\"127.0.0.1\"", "-1"}, Unaimed},
+    {"setDestination", {"\"127.0.0.1\"", "70000"}, Unaimed},
+    {"setDestination", {"\"127.0.0.1\"", "$WRAP"}, Unaimed},  // not taken modulo 65536
     {"send", {}, Unsent},
     {"startListening", {}, Missing},
     {"startListening", {"$INT"}, Missing},
@@ -124,9 +130,10 @@ std::vector<Row> allRows() {
   return rows;
 }
 
-// $INT as `port`; $OBJECT as the script object shows.
+// $INT as `port`, $WRAP as `port` + 65536; $OBJECT as the script object shows.
 std::string substitute(std::string text, int port) {
   for (const auto& [token, by] : {std::pair<std::string, std::string>{"$INT", std::to_string(port)},
+                                  {"$WRAP", std::to_string(port + 65536)},
                                   {"$OBJECT", "<object other>"}}) {
     const size_t at = text.find(token);
     if (at != std::string::npos) text.replace(at, token.size(), by);

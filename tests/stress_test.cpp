@@ -1,9 +1,10 @@
-// Listening under a flood: a thread sends bursts of datagrams while the host
-// thread pumps, stops, restarts and forgets. Meant above all for the
-// ThreadSanitizer build, where a race between the receiving thread and the
-// host thread shows as a report; everywhere else it catches hangs, lost
-// restarts, items of a stale shape and anything left over. Bounded by a
-// fixed number of rounds; the flood ends when the host thread says so.
+// Listening under a flood: threads send bursts of datagrams while the host
+// thread and the handlers stop, restart, make and forget instances. Meant
+// above all for the ThreadSanitizer build, where a race between the
+// receiving threads and the host thread shows as a report; everywhere else
+// it catches hangs, lost restarts, items of a stale shape and anything left
+// over. Bounded by a fixed number of rounds or passes; the flood ends when
+// the host thread says so.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -176,6 +177,14 @@ class StressTest : public testsupport::ListeningFixture {
     target->call("forget");
     target.reset();
   }
+
+  // An early failure must not leave an object listening past the host.
+  struct ForgetOnExit {
+    std::unique_ptr<standin::LingoObject>& target;
+    ~ForgetOnExit() {
+      if (target) forget(target);
+    }
+  };
 };
 
 TEST_F(StressTest, TwoInstancesFloodedTogetherAreRestartedAndForgottenInTurn) {
@@ -185,13 +194,7 @@ TEST_F(StressTest, TwoInstancesFloodedTogetherAreRestartedAndForgottenInTurn) {
   const int64_t oneListening = host.liveInstances();
   std::unique_ptr<standin::LingoObject> second = newObject();
   ASSERT_NE(second, nullptr);
-  // An early failure must not leave it listening past the host.
-  struct ForgetOnExit {
-    std::unique_ptr<standin::LingoObject>& target;
-    ~ForgetOnExit() {
-      if (target) forget(target);
-    }
-  } forgetSecond{second};
+  ForgetOnExit forgetSecond{second};
   const int secondPort = listenOnFreePort(*second, true, "#onOther");
   ASSERT_NE(secondPort, 0);
   bool firstShape = false;
@@ -266,12 +269,7 @@ TEST_F(StressTest, HandlersAndTheHostChurnInstancesWhileSeveralThreadsFlood) {
   ASSERT_EQ(listen(false), "1");
   Flood flood({port, 0}, 3);  // the listener, and the churning instance when there is one
   std::unique_ptr<standin::LingoObject> churn;
-  struct ForgetOnExit {
-    std::unique_ptr<standin::LingoObject>& target;
-    ~ForgetOnExit() {
-      if (target) forget(target);
-    }
-  } forgetChurn{churn};
+  ForgetOnExit forgetChurn{churn};
   auto forgetChurnNow = [&] {
     flood.aim(1, 0);
     forget(churn);
