@@ -153,23 +153,17 @@ class BadInputTest : public testsupport::LingoSessionFixture {
     LingoSessionFixture::SetUp();
     host.scriptContext().setHandler("onOsc", [](const standin::HandlerCall&) { return StatusOk; });
     host.scriptContext().setHandler("", [](const standin::HandlerCall&) { return StatusOk; });
-    // Larger than the default buffer of 1024 bytes.
-    probe = "[\"/probe\", [\"" + std::string(1100, 'p') + "\"]]";
   }
 
-  // The row's arguments as values, $INT replaced by `port`.
-  std::vector<OwnedValue> values(const std::vector<std::string>& literals, int port) {
-    std::vector<OwnedValue> owned;
+  // The row's arguments as values, owned by `owned`.
+  std::vector<HostValue> values(const std::vector<std::string>& literals, int port,
+                                std::vector<OwnedValue>& owned) {
+    std::vector<HostValue> args;
     for (const std::string& literal : literals) {
       owned.push_back(literal == "$OBJECT" ? host.own(host.makeObject("other"))
                                            : lingo(substitute(literal, port)));
+      args.push_back(owned.back().get());
     }
-    return owned;
-  }
-
-  static std::vector<HostValue> raw(const std::vector<OwnedValue>& owned) {
-    std::vector<HostValue> args;
-    for (const OwnedValue& value : owned) args.push_back(value.get());
     return args;
   }
 
@@ -188,9 +182,9 @@ class BadInputTest : public testsupport::LingoSessionFixture {
     // A free port may be taken by another process before it is bound.
     for (int attempt = 0; attempt < 20; ++attempt) {
       *listenPort = row.method == "startListening" ? testsupport::freeUdpPort() : capture.port();
-      std::vector<OwnedValue> owned = values(row.args, *listenPort);
+      std::vector<OwnedValue> owned;
       HostStatus status = -1;
-      result = format(object->call(row.method, raw(owned), &status));
+      result = format(object->call(row.method, values(row.args, *listenPort, owned), &status));
       EXPECT_EQ(status, StatusOk);
       if (result != "\"unable to bind udp socket\"") break;
     }
@@ -219,7 +213,8 @@ class BadInputTest : public testsupport::LingoSessionFixture {
 
   testsupport::UdpCapture capture;
   testsupport::UdpSender sender;
-  std::string probe;
+  // Larger than the default buffer of 1024 bytes.
+  const std::string probe = "[\"/probe\", [\"" + std::string(1100, 'p') + "\"]]";
 };
 
 TEST_F(BadInputTest, EveryKindInEveryPositionIsAnsweredAsDocumented) {
@@ -244,6 +239,7 @@ TEST_F(BadInputTest, EveryKindInEveryPositionIsAnsweredAsDocumented) {
     object.reset();
     host.scriptContext().clearCalls();
     EXPECT_EQ(host.leakReport(), "");
+    EXPECT_EQ(host.libraries().front()->canUnloadNow(), StatusOk) << "no interface object left";
     renew();  // for the next row, and for the fixture's teardown
   }
 }
