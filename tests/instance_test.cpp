@@ -53,22 +53,6 @@ TEST_F(InstanceTest, NewSetsTheDefaults) {
   object->call(MethodForget);
 }
 
-TEST_F(InstanceTest, OnlyAnIntegerArgumentSetsTheBufferSize) {
-  struct Case {
-    const char* argument;
-    int32_t expected;
-  } cases[] = {
-      {"4096", 4096}, {"512.0", 1024}, {"\"512\"", 1024}, {"#big", 1024},
-      {"VOID", 1024}, {"0", 0},        {"-1", -1},
-  };
-  for (const Case& c : cases) {
-    OwnedValue argument = lingo(c.argument);
-    auto object = make({argument.get()});
-    EXPECT_EQ(record(*object).bufferSize, c.expected) << c.argument;
-    object->call(MethodForget);
-  }
-}
-
 TEST_F(InstanceTest, TypeNamesResolveToTheirIndices) {
   auto object = make();
   const TypeSymbolTable& table = *record(*object).typeSymbols;

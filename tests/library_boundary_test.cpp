@@ -19,7 +19,6 @@ namespace zephyx {
 namespace {
 
 using standin::LoadedLibrary;
-using standin::LingoObject;
 
 const std::string ExpectedMessageTable =
     std::string("xtra Zephyx -- version ") + VersionMajorText + "." + VersionMinorText + "\n" +
@@ -267,32 +266,6 @@ TEST_F(LibraryBoundaryTest, InterfaceCreationRetriesThroughTheNewHandler) {
             ResultOutOfMemory);
   EXPECT_EQ(host.liveInstances(), 0);
   EXPECT_EQ(library->canUnloadNow(), StatusOk);
-}
-
-TEST_F(LibraryBoundaryTest, AWholeLingoSessionLeavesNothingBehind) {
-  OwnedValue size = lingo("2048");
-  auto object = LingoObject::create(host, hostids::ZephyxClass, {size.get()});
-  ASSERT_NE(object, nullptr);
-  OwnedValue destination = lingo("\"127.0.0.1\"");
-  OwnedValue port = lingo("9");
-  OwnedValue message = lingo("[\"/session\", [1, 2.5, \"three\"]]");
-  OwnedValue listenPort = lingo("0");
-  OwnedValue shape = lingo("1");
-  OwnedValue handler = lingo("#onOsc");
-
-  EXPECT_EQ(format(object->call("setDestination", {destination.get(), port.get()})), "VOID");
-  EXPECT_EQ(format(object->call("send", {message.get()})), "1");
-  EXPECT_EQ(format(object->call("startListening", {listenPort.get(), shape.get(), handler.get()})),
-            "1");
-  EXPECT_EQ(host.pump(), 1);
-  EXPECT_EQ(format(object->call("stopListening")), "VOID");
-  EXPECT_EQ(format(object->call(6)), "VOID");
-  EXPECT_EQ(format(object->call(-1)), "VOID");
-  EXPECT_EQ(format(object->call("forget")), "VOID");
-  object.reset();
-
-  EXPECT_EQ(host.liveInstances(), 0);
-  EXPECT_EQ(library->canUnloadNow(), StatusOk) << "no interface object left";
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
-// Listening under a flood: a thread sends bursts of datagrams while the host
-// thread pumps, stops, restarts and forgets. Meant above all for the
-// ThreadSanitizer build, where a race between the receiving thread and the
-// host thread shows as a report; everywhere else it catches hangs, lost
-// restarts, items of a stale shape and anything left over. Bounded by a
-// fixed number of rounds; the flood ends when the host thread says so.
+// Listening under a flood: threads send bursts of datagrams while the host
+// thread and the handlers stop, restart, make and forget instances. Meant
+// above all for the ThreadSanitizer build, where a race between the
+// receiving threads and the host thread shows as a report; everywhere else
+// it catches hangs, lost restarts, items of a stale shape and anything left
+// over. Bounded by a fixed number of rounds or passes; the flood ends when
+// the host thread says so.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -57,12 +60,17 @@ const std::set<std::string>& allowedCalls(bool asPropList) {
   return asPropList ? propList : list;
 }
 
-// Sends the mix to every port, round robin, as far as the host thread
-// allows: each allowance is sent at once, while the host thread goes on, so
-// the work of a round stays bounded however slow the build is.
+// Sends the mix to every port, round robin, from one thread or several, as
+// far as the host thread allows: each allowance is sent at once, while the
+// host thread goes on, so the work of a round stays bounded however slow the
+// build is. A port of 0 is passed over; aim() changes one as listeners come
+// and go.
 class Flood {
  public:
-  explicit Flood(std::vector<int> ports) : ports_(std::move(ports)), thread_([this] { run(); }) {}
+  explicit Flood(const std::vector<int>& ports, int threads = 1) : ports_(ports.size()) {
+    for (size_t i = 0; i < ports.size(); ++i) aim(i, ports[i]);
+    for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { run(); });
+  }
   ~Flood() { stop(); }
   Flood(const Flood&) = delete;
   Flood& operator=(const Flood&) = delete;
@@ -73,16 +81,20 @@ class Flood {
       std::lock_guard<std::mutex> lock(mutex_);
       allowed_ += count;
     }
-    changed_.notify_one();
+    changed_.notify_all();
   }
+
+  void aim(size_t which, int port) { ports_[which].store(port, std::memory_order_release); }
 
   void stop() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       stopping_ = true;
     }
-    changed_.notify_one();
-    if (thread_.joinable()) thread_.join();
+    changed_.notify_all();
+    for (std::thread& thread : threads_) {
+      if (thread.joinable()) thread.join();
+    }
   }
 
  private:
@@ -100,17 +112,20 @@ class Flood {
         allowed_ -= batch;
       }
       for (int sent = 0; sent < batch; ++sent, ++next) {
-        for (int port : ports_) sender.send(port, mix[next % mix.size()]);
+        for (const std::atomic<int>& port : ports_) {
+          const int to = port.load(std::memory_order_acquire);
+          if (to != 0) sender.send(to, mix[next % mix.size()]);
+        }
       }
     }
   }
 
-  const std::vector<int> ports_;
+  std::vector<std::atomic<int>> ports_;
   std::mutex mutex_;
   std::condition_variable changed_;
   int allowed_ = 0;        // guarded by mutex_
   bool stopping_ = false;  // guarded by mutex_
-  std::thread thread_;     // last: starts once the members above exist
+  std::vector<std::thread> threads_;  // last: start once the members above exist
 };
 
 class StressTest : public testsupport::ListeningFixture {
@@ -155,14 +170,6 @@ class StressTest : public testsupport::ListeningFixture {
     return "";
   }
 
-  // Pumps until `handler` got a call, then a few passes more, so that
-  // delivery runs while datagrams keep arriving.
-  bool pumpDeliveries(const std::string& handler) {
-    const bool delivered = testsupport::pumpUntil(host, [&] { return callsOf(handler) > 0; });
-    for (int pass = 0; pass < 2; ++pass) host.pump();
-    return delivered;
-  }
-
   std::unique_ptr<standin::LingoObject> newObject() {
     return standin::LingoObject::create(host, hostids::ZephyxClass);
   }
@@ -171,39 +178,15 @@ class StressTest : public testsupport::ListeningFixture {
     target->call("forget");
     target.reset();
   }
-};
 
-TEST_F(StressTest, RestartingUnderAFloodKeepsDeliveringInTheNewShape) {
-  ASSERT_EQ(listen(false), "1");
-  Flood flood({port});
-  bool asPropList = false;
-  for (int round = 0; round < Rounds; ++round) {
-    flood.allow(Burst);
-    ASSERT_TRUE(pumpDeliveries("onOsc")) << "round " << round << ", shape " << asPropList;
-    EXPECT_EQ(strayCall("onOsc", asPropList), "") << "round " << round;
-    host.scriptContext().clearCalls();
-
-    flood.allow(Burst);  // arriving while the listener stops and starts
-    asPropList = !asPropList;
-    if (round % 2 == 0) {
-      // Stopped, nothing more is delivered until the restart.
-      EXPECT_EQ(call("stopListening"), "VOID");
-      EXPECT_EQ(host.notifications().registrationCount(), 0);
-      EXPECT_EQ(host.pump(), 0);
+  // An early failure must not leave an object listening past the host.
+  struct ForgetOnExit {
+    std::unique_ptr<standin::LingoObject>& target;
+    ~ForgetOnExit() {
+      if (target) forget(target);
     }
-    // Odd rounds restart a running listener: startListening stops it first.
-    ASSERT_EQ(startOn(*object, port, asPropList, "#onOsc"), "1") << "round " << round;
-    EXPECT_EQ(host.notifications().registrationCount(), 1);
-    // Whatever was queued before the restart was dropped: the next round
-    // finds only calls in the new shape.
-  }
-  // Forgotten while datagrams still arrive.
-  flood.allow(Burst);
-  forget(object);
-  flood.stop();
-  EXPECT_EQ(host.liveInstances(), 0);
-  EXPECT_EQ(host.notifications().registrationCount(), 0);
-}
+  };
+};
 
 TEST_F(StressTest, TwoInstancesFloodedTogetherAreRestartedAndForgottenInTurn) {
   ASSERT_EQ(listen(false), "1");
@@ -212,13 +195,7 @@ TEST_F(StressTest, TwoInstancesFloodedTogetherAreRestartedAndForgottenInTurn) {
   const int64_t oneListening = host.liveInstances();
   std::unique_ptr<standin::LingoObject> second = newObject();
   ASSERT_NE(second, nullptr);
-  // An early failure must not leave it listening past the host.
-  struct ForgetOnExit {
-    std::unique_ptr<standin::LingoObject>& target;
-    ~ForgetOnExit() {
-      if (target) forget(target);
-    }
-  } forgetSecond{second};
+  ForgetOnExit forgetSecond{second};
   const int secondPort = listenOnFreePort(*second, true, "#onOther");
   ASSERT_NE(secondPort, 0);
   bool firstShape = false;
@@ -281,6 +258,100 @@ TEST_F(StressTest, TwoInstancesFloodedTogetherAreRestartedAndForgottenInTurn) {
 
   forget(object);
   flood.stop();
+  EXPECT_EQ(host.liveInstances(), 0);
+  EXPECT_EQ(host.notifications().registrationCount(), 0);
+}
+
+// Handlers send, stop, restart and forget while three threads flood the
+// listener, and the host thread makes and forgets another listening
+// instance all along. Bounded by the number of passes.
+TEST_F(StressTest, HandlersAndTheHostChurnInstancesWhileSeveralThreadsFlood) {
+  constexpr int Passes = 300;
+  ASSERT_EQ(listen(false), "1");
+  Flood flood({port, 0}, 3);  // the listener, and the churning instance when there is one
+  std::unique_ptr<standin::LingoObject> churn;
+  ForgetOnExit forgetChurn{churn};
+  auto forgetChurnNow = [&] {
+    flood.aim(1, 0);
+    forget(churn);
+  };
+  auto aimAtListener = [&](standin::LingoObject& target) {
+    callOn(target, "setDestination", {"\"127.0.0.1\"", std::to_string(port)});
+  };
+  aimAtListener(*object);
+  bool shape = false;
+  bool forgotten = false;
+  int calls = 0, churnCalls = 0, churnLifeCalls = 0, churnStarts = 0;
+  int replies = 0, restarts = 0, handlerForgets = 0, ownForgets = 0;
+
+  std::string stray;
+  host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall& handlerCall) {
+    if (forgotten) return StatusOk;  // the rest of the pass that forgot it
+    // Nothing queued before a restart is delivered after it.
+    const std::string text = format(handlerCall.args[0]) + ", " + format(handlerCall.args[1]);
+    const bool reply = text == (shape ? "\"/reply\", [#int32: 1]" : "\"/reply\", [1]");
+    if (stray.empty() && !reply && allowedCalls(shape).count(text) == 0) stray = text;
+    if (++calls % 7 == 0) {
+      EXPECT_EQ(call("send", {"[\"/reply\", [1]]"}), "1");
+      ++replies;
+    } else if (calls % 53 == 0) {
+      shape = !shape;
+      EXPECT_EQ(call("stopListening"), "VOID");
+      EXPECT_EQ(startOn(*object, port, shape, "#onOsc"), "1");
+      ++restarts;
+    } else if (calls % 31 == 0 && churn && churnLifeCalls >= 3) {
+      forgetChurnNow();
+      ++handlerForgets;
+    } else if (calls % 211 == 0) {
+      call("forget");  // its pass still holds it; the host loop lets it go
+      forgotten = true;
+      ++ownForgets;
+    }
+    return StatusOk;
+  });
+  host.scriptContext().setHandler("onChurn", [&](const standin::HandlerCall&) {
+    ++churnLifeCalls;
+    if (++churnCalls % 5 == 0) {
+      EXPECT_EQ(callOn(*churn, "send", {"[\"/reply\", [1]]"}), "1");
+    }
+    return StatusOk;
+  });
+
+  int pass = 0;
+  auto hostStep = [&] {
+    host.scriptContext().clearCalls();
+    if (forgotten) {
+      forgotten = false;
+      object = newObject();
+      if (startOn(*object, port, shape, "#onOsc") != "1") {
+        port = listenOnFreePort(*object, shape, "#onOsc");  // taken meanwhile
+        flood.aim(0, port);
+      }
+      aimAtListener(*object);
+    }
+    if (!churn) {
+      churn = newObject();
+      churnLifeCalls = 0;
+      flood.aim(1, listenOnFreePort(*churn, false, "#onChurn"));
+      aimAtListener(*churn);
+      ++churnStarts;
+    } else if (pass % 25 == 0) {
+      forgetChurnNow();
+    }
+    flood.allow(10);
+    return ++pass > Passes;
+  };
+  ASSERT_TRUE(testsupport::pumpUntil(host, hostStep, std::chrono::seconds(120)));
+  flood.stop();
+  hostStep();
+
+  EXPECT_EQ(stray, "");
+  for (int count : {churnCalls, churnStarts - 1, replies, restarts, handlerForgets, ownForgets}) {
+    EXPECT_GT(count, 0) << "churn calls, restarts of the churn, replies, restarts, forgets "
+                           "by a handler, forgets of itself";
+  }
+  forget(churn);
+  forget(object);
   EXPECT_EQ(host.liveInstances(), 0);
   EXPECT_EQ(host.notifications().registrationCount(), 0);
 }

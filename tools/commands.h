@@ -15,6 +15,7 @@ int runInfo(const Options& options);
 int runSend(const Options& options);
 int runListen(const Options& options);
 int runDemo(const Options& options);
+int runSoak(const Options& options);
 
 // Reports a usage error on standard error; returns the usage status.
 int usageError(const std::string& message);

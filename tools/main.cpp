@@ -22,6 +22,8 @@ const char Usage[] =
     "  listen [--port N] [--proplist] [--count N] [--timeout SECONDS] [--host-version TEXT]\n"
     "                                print each handler call, one per line\n"
     "  demo                          send to itself and check that everything arrived\n"
+    "  soak [--messages N] [--rate N]\n"
+    "                                a paced run over loopback; counts, memory, exit 1 on growth\n"
     "\n"
     "options:\n"
     "  --library PATH   the library to load (default: libzephyx.so next to this program)\n"
@@ -97,6 +99,7 @@ int main(int argc, char** argv) {
     if (!options.arguments.empty()) return usageError("demo takes no arguments");
     return runDemo(options);
   }
+  if (command == "soak") return runSoak(options);
   if (command.empty()) return usageError("no command given");
   return usageError("unknown command " + command);
 }

@@ -1,0 +1,250 @@
+// Every kind of Lingo value in every argument position of the six methods,
+// arguments missing and to spare, through the loaded library: answered as
+// documented (send: 1 or 0; startListening: 1 or the reason; the others:
+// nothing), still working afterwards, every value given back. Nothing can
+// reach another machine: each object is first aimed at a capture socket on
+// 127.0.0.1, and the only host names passed are 127.0.0.1, localhost and a
+// name under .invalid; other kinds copy as an empty name.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/host_ids.h"
+#include "tests/support/lingo_session.h"
+#include "tests/support/osc_bytes.h"
+#include "tests/support/udp_loopback.h"
+
+namespace zephyx {
+namespace {
+
+using std::chrono::milliseconds;
+
+// The kinds. $INT stands for a port: the capture's for setDestination, a
+// free one for startListening (and the capture's elsewhere, where it is
+// just a large number).
+enum Kind { KVoid, KInteger, KFloat, KString, KSymbol, KList, KPropList, KBytes, KObject };
+const std::vector<std::string> Kinds = {
+    "VOID",         "$INT",          "$INT.25",           "\"no-such-host.invalid\"",
+    "#onOsc",       "[\"/bad\", [1]]", "[#address: \"/p\"]", "<bytes 2f 61 00>",
+    "$OBJECT",
+};
+
+// What one call should do.
+struct Outcome {
+  std::string result;      // in Lingo notation
+  bool probeSent = false;  // a large probe message afterwards reaches the capture
+  // startListening: the handler call a datagram to the port causes, as
+  // "handler: arguments"; empty when the port is not known.
+  std::string delivered;
+};
+
+struct Row {
+  std::string method;
+  std::vector<std::string> args;
+  Outcome expected;
+};
+
+// One argument position of a method, swept over every kind with the other
+// positions as in `args`: every kind has `usual` but those listed.
+struct Sweep {
+  std::string method;
+  std::vector<std::string> args;
+  size_t position;
+  Outcome usual;
+  std::vector<std::pair<Kind, Outcome>> except;
+};
+
+const Outcome Quiet{"VOID", true, ""};
+const Outcome Unaimed{"VOID", false, ""};  // the probe is not sent
+const Outcome Sent{"1", true, ""};
+const Outcome Unsent{"0", true, ""};
+const Outcome Listens{"1", true, ""};
+Outcome delivers(const std::string& call) { return {"1", true, call}; }
+const Outcome AsList = delivers("onOsc: \"/n\", [1]");
+const Outcome AsPropList = delivers("onOsc: \"/n\", [#int32: 1]");
+const Outcome Missing{"\"missing argument\"", true, ""};
+
+const std::vector<std::string> GoodStart = {"$INT", "0", "#onOsc"};
+
+const std::vector<Sweep> Sweeps = {
+    // Only an integer sets the buffer size; every other kind leaves 1024,
+    // too small for the probe.
+    {"new", {"4096"}, 0, Unaimed, {{KInteger, Quiet}}},
+    // Only a string names a host; the one given does not resolve.
+    {"setDestination", {"\"127.0.0.1\"", "$INT"}, 0, Unaimed, {}},
+    // A float port is rounded; what is no number is port 0, which sends nothing.
+    {"setDestination", {"\"127.0.0.1\"", "$INT"}, 1, Unaimed, {{KInteger, Quiet}, {KFloat, Quiet}}},
+    // Only a list with an address (a property list is read by position) is sent.
+    {"send", {"[\"/x\"]"}, 0, Unsent, {{KList, Sent}, {KPropList, Sent}}},
+    // What is no number is port 0: the system chooses one.
+    {"startListening", GoodStart, 0, Listens, {{KInteger, AsList}, {KFloat, AsList}}},
+    // A nonzero number asks for property lists.
+    {"startListening", GoodStart, 1, AsList, {{KInteger, AsPropList}, {KFloat, AsPropList}}},
+    // Only a symbol names the handler; anything else calls the nameless one.
+    {"startListening", GoodStart, 2, delivers(": \"/n\", [1]"), {{KSymbol, AsList}}},
+    // The target may be any value; it comes first in every call.
+    {"startListening", {"$INT", "0", "#onOsc", "VOID"}, 3, delivers("onOsc: $TARGET, \"/n\", [1]"), {}},
+    // Arguments a method does not take are passed over, whatever their kind.
+    {"forget", {"VOID"}, 0, {"VOID", false, ""}, {}},  // no probe after forget
+    {"stopListening", {"VOID"}, 0, Quiet, {}},
+};
+
+const std::vector<Row> Rows = {
+    // Missing arguments.
+    {"new", {}, Unaimed},
+    {"new", {"\"5000\""}, Unaimed},  // not even a string of digits sets the size
+    {"setDestination", {}, Quiet},
+    {"setDestination", {"\"localhost\""}, Quiet},  // the port stays
+    // Destinations that cannot be sent to.
+    {"setDestination", {"\"0.0.0.0\"", "$INT"}, Unaimed},
+    {"setDestination", {"\"255.255.255.255\"", "$INT"}, Unaimed},  // never a broadcast
+    {"setDestination", {"\"\"", "$INT"}, Unaimed},
+    {"setDestination", {"\"127.0.0.1\"", "-1"}, Unaimed},
+    {"setDestination", {"\"127.0.0.1\"", "70000"}, Unaimed},
+    {"setDestination", {"\"127.0.0.1\"", "$WRAP"}, Unaimed},  // not taken modulo 65536
+    {"send", {}, Unsent},
+    {"startListening", {}, Missing},
+    {"startListening", {"$INT"}, Missing},
+    {"startListening", {"$INT", "0"}, Missing},
+    // Extra arguments.
+    {"new", {"4096", "[1]", "$OBJECT"}, Quiet},
+    {"setDestination", {"\"127.0.0.1\"", "$INT", "[1]", "$OBJECT"}, Quiet},
+    {"send", {"[\"/x\"]", "[1]", "$OBJECT"}, Sent},
+    {"startListening", {"$INT", "0", "#onOsc", "$OBJECT", "[1]", "VOID"},
+     delivers("onOsc: <object other>, \"/n\", [1]")},
+};
+
+std::vector<Row> allRows() {
+  std::vector<Row> rows = Rows;
+  for (const Sweep& sweep : Sweeps) {
+    for (size_t kind = 0; kind < Kinds.size(); ++kind) {
+      Row row{sweep.method, sweep.args, sweep.usual};
+      for (const auto& [except, outcome] : sweep.except) {
+        if (except == static_cast<Kind>(kind)) row.expected = outcome;
+      }
+      row.args[sweep.position] = Kinds[kind];
+      const size_t at = row.expected.delivered.find("$TARGET");
+      if (at != std::string::npos) row.expected.delivered.replace(at, 7, Kinds[kind]);
+      rows.push_back(row);
+    }
+  }
+  return rows;
+}
+
+// $INT as `port`, $WRAP as `port` + 65536; $OBJECT as the script object shows.
+std::string substitute(std::string text, int port) {
+  for (const auto& [token, by] : {std::pair<std::string, std::string>{"$INT", std::to_string(port)},
+                                  {"$WRAP", std::to_string(port + 65536)},
+                                  {"$OBJECT", "<object other>"}}) {
+    const size_t at = text.find(token);
+    if (at != std::string::npos) text.replace(at, token.size(), by);
+  }
+  return text;
+}
+
+std::string describe(const Row& row) {
+  std::string text = row.method + "(";
+  for (size_t i = 0; i < row.args.size(); ++i) text += (i > 0 ? ", " : "") + row.args[i];
+  return text + ")";
+}
+
+class BadInputTest : public testsupport::LingoSessionFixture {
+ protected:
+  void SetUp() override {
+    LingoSessionFixture::SetUp();
+    host.scriptContext().setHandler("onOsc", [](const standin::HandlerCall&) { return StatusOk; });
+    host.scriptContext().setHandler("", [](const standin::HandlerCall&) { return StatusOk; });
+  }
+
+  // The row's arguments as values, owned by `owned`.
+  std::vector<HostValue> values(const std::vector<std::string>& literals, int port,
+                                std::vector<OwnedValue>& owned) {
+    std::vector<HostValue> args;
+    for (const std::string& literal : literals) {
+      owned.push_back(literal == "$OBJECT" ? host.own(host.makeObject("other"))
+                                           : lingo(substitute(literal, port)));
+      args.push_back(owned.back().get());
+    }
+    return args;
+  }
+
+  void aimAtCapture() {
+    EXPECT_EQ(call("setDestination", {"\"127.0.0.1\"", std::to_string(capture.port())}), "VOID");
+  }
+
+  // Runs one row on a fresh object; the result in Lingo notation.
+  std::string run(const Row& row, int* listenPort) {
+    OwnedValue size = host.own(host.makeInteger(4096));
+    object->call("forget");
+    object = standin::LingoObject::create(host, hostids::ZephyxClass, {size.get()});
+    if (!object) return "no object";
+    aimAtCapture();
+    std::string result;
+    // A free port may be taken by another process before it is bound.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      *listenPort = row.method == "startListening" ? testsupport::freeUdpPort() : capture.port();
+      std::vector<OwnedValue> owned;
+      HostStatus status = -1;
+      result = format(object->call(row.method, values(row.args, *listenPort, owned), &status));
+      EXPECT_EQ(status, StatusOk);
+      if (result != "\"unable to bind udp socket\"") break;
+    }
+    // `new` starts over, destination included.
+    if (row.method == "new") aimAtCapture();
+    return result;
+  }
+
+  // The handler call a datagram to `port` causes, as "handler: arguments".
+  std::string deliveredCall(int port) {
+    sender.send(port, testsupport::OscBytes().str("/n").str(",i").i32(1));
+    const auto& calls = host.scriptContext().calls();
+    if (!testsupport::pumpUntil(host, [&] { return !calls.empty(); })) return "nothing";
+    const std::string text = calls.front().handler + ": " + calls.front().text;
+    host.scriptContext().clearCalls();
+    return text;
+  }
+
+  // True when exactly `count` datagrams reach the capture.
+  bool caught(size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+      if (!capture.receive()) return false;
+    }
+    return capture.quiet(milliseconds(20));
+  }
+
+  testsupport::UdpCapture capture;
+  testsupport::UdpSender sender;
+  // Larger than the default buffer of 1024 bytes.
+  const std::string probe = "[\"/probe\", [\"" + std::string(1100, 'p') + "\"]]";
+};
+
+TEST_F(BadInputTest, EveryKindInEveryPositionIsAnsweredAsDocumented) {
+  for (const Row& row : allRows()) {
+    SCOPED_TRACE(describe(row));
+    int listenPort = 0;
+    const std::string result = run(row, &listenPort);
+    EXPECT_EQ(result, row.expected.result);
+    const bool sentByRow = row.method == "send" && result == "1";
+
+    if (!row.expected.delivered.empty()) {
+      EXPECT_EQ(deliveredCall(listenPort), substitute(row.expected.delivered, listenPort));
+    }
+    size_t datagrams = sentByRow ? 1 : 0;
+    if (row.method != "forget") {
+      EXPECT_EQ(call("send", {probe}), row.expected.probeSent ? "1" : "0") << "probe";
+      if (row.expected.probeSent) ++datagrams;
+    }
+    EXPECT_TRUE(caught(datagrams)) << datagrams << " datagrams expected";
+
+    object->call("forget");
+    object.reset();
+    host.scriptContext().clearCalls();
+    EXPECT_EQ(host.leakReport(), "");
+    EXPECT_EQ(host.libraries().front()->canUnloadNow(), StatusOk) << "no interface object left";
+    renew();  // for the next row, and for the fixture's teardown
+  }
+}
+
+}  // namespace
+}  // namespace zephyx
