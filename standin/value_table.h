@@ -83,6 +83,7 @@ class ValueTable {
   int64_t staleUseCount() const { return staleUses_.load(std::memory_order_acquire); }
   // Values made since the table was created.
   int64_t madeCount() const { return made_.load(std::memory_order_relaxed); }
+  int64_t slotCount() const { return nextFresh_.load(std::memory_order_relaxed) - 1; }
 
  private:
   static constexpr uint32_t ChunkBits = 12;
