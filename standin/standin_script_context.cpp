@@ -63,21 +63,38 @@ HostStatus ZX_CALL StandInScriptContext::callHandler(HostSymbol handler, int32_t
   if (result != nullptr) *result = VoidValue;
   if (count < 0 || (count > 0 && args == nullptr)) return ResultHostFailure;
 
-  RecordedCall record;
-  record.handler = symbols_.name(handler);
-  for (int32_t i = 0; i < count; ++i) {
-    if (i > 0) record.text += ", ";
-    record.text += formatLingo(table_, symbols_, args[i]);
-    if (recordCopies_ && table_.retain(args[i])) record.copies.push_back(args[i]);
+  const std::string name = symbols_.name(handler);
+  if (recordLimit_ > 0) {
+    forgetOldest(recordLimit_ - 1);
+    RecordedCall record;
+    record.handler = name;
+    for (int32_t i = 0; i < count; ++i) {
+      if (i > 0) record.text += ", ";
+      record.text += formatLingo(table_, symbols_, args[i]);
+      if (recordCopies_ && table_.retain(args[i])) record.copies.push_back(args[i]);
+    }
+    calls_.push_back(std::move(record));
   }
-  calls_.push_back(std::move(record));
 
   if (failCalls_) return ResultHostFailure;
-  const Handler* found = findHandler(calls_.back().handler, count, args);
+  const Handler* found = findHandler(name, count, args);
   if (found == nullptr) return ResultHostFailure;
   // Copied, so that a handler that replaces handlers does not run destroyed code.
   const Handler call = *found;
-  return call(HandlerCall{symbols_.name(handler), args, count});
+  return call(HandlerCall{name, args, count});
+}
+
+void StandInScriptContext::setRecordLimit(size_t limit) {
+  recordLimit_ = limit;
+  forgetOldest(limit);
+}
+
+void StandInScriptContext::forgetOldest(size_t keep) {
+  while (calls_.size() > keep) {
+    for (const HostValue& copy : calls_.front().copies) table_.release(copy);
+    calls_.pop_front();
+    ++forgottenCalls_;
+  }
 }
 
 void StandInScriptContext::clearCalls() {

@@ -2,6 +2,8 @@
 // register, the record of every call, and the call guard.
 #pragma once
 
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -56,8 +58,15 @@ class StandInScriptContext final : public IHostScriptContext, public IHostCallGu
   void failCalls(bool fail) { failCalls_ = fail; }
   // Record retained copies of the arguments as well as their text.
   void recordCopies(bool record) { recordCopies_ = record; }
+  // Keeps only the latest `limit` calls, so that a long-lived host does not
+  // grow; 0 records nothing (nor formats the arguments).
+  void setRecordLimit(size_t limit);
+  static constexpr size_t DefaultRecordLimit = 16384;
 
-  const std::vector<RecordedCall>& calls() const { return calls_; }
+  // The latest calls, oldest first.
+  const std::deque<RecordedCall>& calls() const { return calls_; }
+  // Calls forgotten because of the limit.
+  int64_t forgottenCalls() const { return forgottenCalls_; }
   // Forgets the recorded calls and releases their copies.
   void clearCalls();
 
@@ -75,7 +84,12 @@ class StandInScriptContext final : public IHostScriptContext, public IHostCallGu
   SymbolTable& symbols_;
   std::map<std::string, Handler> handlers_;
   std::map<std::pair<std::string, std::string>, Handler> objectHandlers_;
-  std::vector<RecordedCall> calls_;
+  // Forgets the oldest calls until at most `keep` are left.
+  void forgetOldest(size_t keep);
+
+  std::deque<RecordedCall> calls_;
+  size_t recordLimit_ = DefaultRecordLimit;
+  int64_t forgottenCalls_ = 0;
   bool failCalls_ = false;
   bool recordCopies_ = false;
   RefCount references_{0};

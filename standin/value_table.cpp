@@ -1,38 +1,154 @@
 #include "standin/value_table.h"
 
-#include <functional>
 #include <stdexcept>
-#include <thread>
 
 namespace zephyx::standin {
+
+// A thread's share of one table. The claiming thread alone touches the
+// plain fields; other threads only push onto `remoteHead`.
+struct ValueHome {
+  std::atomic<bool> claimed{false};
+  std::atomic<bool> retired{false};  // its table is gone
+
+  uint32_t localHead = 0;  // free slots of this home, linked through nextFree
+  // Slots of another home that this thread freed, handed back in one push.
+  ValueHome* batchOwner = nullptr;
+  uint32_t batchHead = 0;
+  ValueSlot* batchTail = nullptr;
+  uint32_t batchCount = 0;
+  std::vector<HostValue> children;  // scratch for releasing containers
+
+  // Written by the claiming thread only, read by the counting calls.
+  std::atomic<int64_t> made{0};
+  std::atomic<int64_t> freed{0};
+
+  // Slots of this home freed by other threads.
+  alignas(64) std::atomic<uint32_t> remoteHead{0};
+};
+
 namespace {
 
-int stripeOfThisThread(int stripes) {
-  thread_local const size_t hash = std::hash<std::thread::id>()(std::this_thread::get_id());
-  return static_cast<int>(hash % static_cast<size_t>(stripes));
+constexpr uint32_t HandBackBatch = 32;
+
+std::atomic<uint64_t> nextTableId{1};
+
+// Only the owning thread writes, so no read-modify-write is needed.
+void bump(std::atomic<int64_t>& counter) {
+  counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_release);
 }
 
-// A slot that held a large payload gives the memory back when it is freed,
-// so one huge value does not stay resident for the life of the host.
-constexpr size_t KeepCapacity = 4096;
+// Pushes the home's batch of another home's slots onto that home's stack.
+void handBack(ValueHome& home) {
+  if (home.batchCount == 0) return;
+  std::atomic<uint32_t>& head = home.batchOwner->remoteHead;
+  uint32_t expected = head.load(std::memory_order_relaxed);
+  do {
+    home.batchTail->nextFree.store(expected, std::memory_order_relaxed);
+  } while (!head.compare_exchange_weak(expected, home.batchHead, std::memory_order_release,
+                                       std::memory_order_relaxed));
+  home.batchOwner = nullptr;
+  home.batchTail = nullptr;
+  home.batchCount = 0;
+}
+
+// The homes this thread claimed, one per table; given up when it exits so
+// that a later thread takes over their free slots.
+class ThreadHomes {
+ public:
+  ~ThreadHomes() {
+    for (Entry& entry : entries_) {
+      if (!entry.home->retired.load(std::memory_order_acquire)) {
+        handBack(*entry.home);
+        entry.home->claimed.store(false, std::memory_order_release);
+      }
+    }
+  }
+
+  ValueHome* find(uint64_t table) {
+    if (table == lastTable_) return lastHome_;
+    for (Entry& entry : entries_) {
+      if (entry.table == table) {
+        lastTable_ = table;
+        lastHome_ = entry.home.get();
+        return lastHome_;
+      }
+    }
+    return nullptr;
+  }
+
+  void add(uint64_t table, std::shared_ptr<ValueHome> home) {
+    // Forget homes of tables that are gone; a test may make thousands.
+    for (size_t i = entries_.size(); i-- > 0;) {
+      if (entries_[i].home->retired.load(std::memory_order_acquire)) {
+        entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+      }
+    }
+    lastTable_ = table;
+    lastHome_ = home.get();
+    entries_.push_back(Entry{table, std::move(home)});
+  }
+
+ private:
+  struct Entry {
+    uint64_t table;
+    std::shared_ptr<ValueHome> home;
+  };
+  std::vector<Entry> entries_;
+  uint64_t lastTable_ = 0;  // no table has id 0
+  ValueHome* lastHome_ = nullptr;
+};
+
+thread_local ThreadHomes threadHomes;
+
+// Where a fresh slot's serials start: differs between slots and tables, so
+// a made-up or foreign handle is unlikely to name a live value.
+uint32_t firstSerial(uint64_t table, uint32_t index) {
+  uint64_t mixed = (table << 32 | index) * 0x9e3779b97f4a7c15ull;
+  return static_cast<uint32_t>(mixed >> 32);
+}
 
 template <typename Container>
-void clearKeepingSmall(Container& container) {
-  if (container.capacity() > KeepCapacity) {
-    Container().swap(container);
-  } else {
-    container.clear();
-  }
+void giveBackMemory(Container& container) {
+  // An empty container's capacity is what it holds without the heap.
+  if (container.capacity() > Container().capacity()) Container().swap(container);
+  container.clear();
 }
 
 }  // namespace
 
-ValueTable::ValueTable() : chunks_(new std::atomic<ValueSlot*>[MaxChunks]) {
+ValueTable::ValueTable()
+    : id_(nextTableId.fetch_add(1, std::memory_order_relaxed)),
+      chunks_(new std::atomic<ValueSlot*>[MaxChunks]) {
   for (uint32_t i = 0; i < MaxChunks; ++i) chunks_[i].store(nullptr, std::memory_order_relaxed);
 }
 
 ValueTable::~ValueTable() {
+  {
+    std::lock_guard<std::mutex> lock(homesMutex_);
+    for (const auto& home : homes_) home->retired.store(true, std::memory_order_release);
+  }
   for (uint32_t i = 0; i < MaxChunks; ++i) delete[] chunks_[i].load(std::memory_order_relaxed);
+}
+
+ValueHome& ValueTable::homeOfThisThread() {
+  ValueHome* home = threadHomes.find(id_);
+  return home != nullptr ? *home : claimHome();
+}
+
+ValueHome& ValueTable::claimHome() {
+  std::lock_guard<std::mutex> lock(homesMutex_);
+  for (const auto& home : homes_) {
+    bool expected = false;
+    if (home->claimed.compare_exchange_strong(expected, true, std::memory_order_acq_rel)) {
+      threadHomes.add(id_, home);
+      return *home;
+    }
+  }
+  auto home = std::make_shared<ValueHome>();
+  home->claimed.store(true, std::memory_order_relaxed);
+  homes_.push_back(home);
+  threadHomes.add(id_, home);
+  return *home;
 }
 
 ValueSlot& ValueTable::slotAt(uint32_t index) {
@@ -50,39 +166,28 @@ ValueSlot& ValueTable::slotAt(uint32_t index) {
   return chunk[index & (ChunkSize - 1)];
 }
 
-uint32_t ValueTable::takeIndex() {
-  const int own = stripeOfThisThread(Stripes);
-  for (int step = 0; step < Stripes; ++step) {
-    Stripe& stripe = stripes_[(own + step) % Stripes];
-    // Only this thread's own stripe is worth waiting for.
-    std::unique_lock<std::mutex> lock(stripe.mutex, std::defer_lock);
-    if (step == 0) {
-      lock.lock();
-    } else if (!lock.try_lock()) {
-      continue;
-    }
-    if (!stripe.freeIndices.empty()) {
-      const uint32_t index = stripe.freeIndices.back();
-      stripe.freeIndices.pop_back();
-      return index;
-    }
+uint32_t ValueTable::takeIndex(ValueHome& home) {
+  uint32_t index = home.localHead;
+  if (index == 0 && home.remoteHead.load(std::memory_order_relaxed) != 0) {
+    index = home.remoteHead.exchange(0, std::memory_order_acquire);
   }
-  return nextFresh_.fetch_add(1, std::memory_order_relaxed);
+  if (index != 0) {
+    home.localHead = slotAt(index).nextFree.load(std::memory_order_relaxed);
+    return index;
+  }
+  index = nextFresh_.fetch_add(1, std::memory_order_relaxed);
+  slotAt(index).lastSerial = firstSerial(id_, index);
+  return index;
 }
 
-void ValueTable::giveBackIndex(uint32_t index) {
-  Stripe& stripe = stripes_[stripeOfThisThread(Stripes)];
-  std::lock_guard<std::mutex> lock(stripe.mutex);
-  stripe.freeIndices.push_back(index);
-}
-
-HostValue ValueTable::publish(uint32_t index, ValueSlot& slot) {
-  uint32_t serial = nextSerial_.fetch_add(1, std::memory_order_relaxed);
-  if (serial == 0) serial = nextSerial_.fetch_add(1, std::memory_order_relaxed);
+HostValue ValueTable::publish(ValueHome& home, uint32_t index, ValueSlot& slot) {
+  uint32_t serial = slot.lastSerial + 1;
+  if (serial == 0) serial = 1;
+  slot.lastSerial = serial;
+  slot.home = &home;
   slot.refs.store(1, std::memory_order_relaxed);
   slot.serial.store(serial, std::memory_order_release);
-  live_.fetch_add(1, std::memory_order_relaxed);
-  made_.fetch_add(1, std::memory_order_relaxed);
+  bump(home.made);
   return HostValue{{index, serial}};
 }
 
@@ -130,8 +235,9 @@ bool ValueTable::release(const HostValue& value) {
 
   // Containers release what they hold; done with a work list rather than
   // recursion, since received arrays may nest thousands deep.
-  std::vector<HostValue> pending;
-  destroy(*slot, value.words[0], pending);
+  ValueHome& home = homeOfThisThread();
+  std::vector<HostValue>& pending = home.children;
+  destroy(home, *slot, value.words[0], pending);
   while (!pending.empty()) {
     const HostValue child = pending.back();
     pending.pop_back();
@@ -141,29 +247,68 @@ bool ValueTable::release(const HostValue& value) {
       continue;
     }
     const int32_t childBefore = childSlot->refs.fetch_sub(1, std::memory_order_acq_rel);
-    if (childBefore == 1) destroy(*childSlot, child.words[0], pending);
+    if (childBefore == 1) destroy(home, *childSlot, child.words[0], pending);
   }
+  if (pending.capacity() > 4096) giveBackMemory(pending);
   return true;
 }
 
-void ValueTable::destroy(ValueSlot& slot, uint32_t index, std::vector<HostValue>& children) {
+void ValueTable::destroy(ValueHome& home, ValueSlot& slot, uint32_t index,
+                         std::vector<HostValue>& children) {
   for (const HostValue& item : slot.items) {
     if (!sameValue(item, VoidValue)) children.push_back(item);
   }
   for (const HostValue& key : slot.keys) {
     if (!sameValue(key, VoidValue)) children.push_back(key);
   }
-  clearKeepingSmall(slot.items);
-  clearKeepingSmall(slot.keys);
-  clearKeepingSmall(slot.bytes);
-  clearKeepingSmall(slot.text);
+  // A free slot holds no memory, so the table's size follows the values
+  // alive now rather than the largest each slot ever held.
+  giveBackMemory(slot.items);
+  giveBackMemory(slot.keys);
+  giveBackMemory(slot.bytes);
+  giveBackMemory(slot.text);
   slot.kind = StandInVoid;
   slot.integer = 0;
   slot.number = 0.0;
   slot.symbol = NoSymbol;
   slot.serial.store(0, std::memory_order_release);
-  live_.fetch_sub(1, std::memory_order_relaxed);
-  giveBackIndex(index);
+  bump(home.freed);
+
+  ValueHome* owner = slot.home;
+  if (owner == &home) {
+    slot.nextFree.store(home.localHead, std::memory_order_relaxed);
+    home.localHead = index;
+    return;
+  }
+  // Another thread's slot goes back to it, a batch at a time so that the
+  // two threads rarely touch the same cache line.
+  if (home.batchOwner != owner) handBack(home);
+  if (home.batchCount == 0) {
+    home.batchOwner = owner;
+    home.batchTail = &slot;
+    slot.nextFree.store(0, std::memory_order_relaxed);
+  } else {
+    slot.nextFree.store(home.batchHead, std::memory_order_relaxed);
+  }
+  home.batchHead = index;
+  if (++home.batchCount == HandBackBatch) handBack(home);
+}
+
+int64_t ValueTable::liveCount() const {
+  std::lock_guard<std::mutex> lock(homesMutex_);
+  // Makes first: a value counted as made but not yet freed was alive.
+  int64_t made = 0;
+  for (const auto& home : homes_) made += home->made.load(std::memory_order_acquire);
+  int64_t freed = 0;
+  for (const auto& home : homes_) freed += home->freed.load(std::memory_order_acquire);
+  return made - freed;
+}
+
+int64_t ValueTable::madeCount() const {
+  std::lock_guard<std::mutex> lock(homesMutex_);
+  int64_t made = 0;
+  for (const auto& home : homes_) made += home->made.load(std::memory_order_acquire);
+  return made;
 }
 
 }  // namespace zephyx::standin

@@ -26,6 +26,8 @@ enum StandInKind : int32_t {
   StandInByteArray = KindByteArray,
 };
 
+struct ValueHome;
+
 // One value. Its fields are written by the thread that makes it, before the
 // value is published, and read afterwards by whoever holds a reference.
 struct ValueSlot {
@@ -39,15 +41,23 @@ struct ValueSlot {
   std::vector<HostValue> items;   // list elements, property-list values
   std::vector<HostValue> keys;    // property-list keys
   std::vector<uint8_t> bytes;     // byte-array contents
+
+  // The table's bookkeeping.
+  uint32_t lastSerial = 0;           // the serial this slot gave out last
+  std::atomic<uint32_t> nextFree{0};  // the next free slot while this one is free
+  ValueHome* home = nullptr;         // the free list this slot returns to
 };
 
 // Values live in slots that never move. A HostValue is (slot index, serial):
 // a released value's serial no longer matches its slot, so later use or a
 // second release is detected instead of touching another value.
 //
-// Reads take no lock. Making and freeing values take a lock on one of a few
-// free-list stripes, chosen per thread, so a receiving thread that makes
-// values does not wait for the host thread that reads or frees others.
+// Reads take no lock. Each thread that makes values has a home: its own
+// free list, which only it touches, and a lock-free stack where other
+// threads hand back the slots of its values that they free. A slot always
+// returns to the home that made it, so a receiving thread that makes values
+// the host thread frees gets every slot back, and neither thread waits for
+// the other. Freed slots give their strings' and lists' memory back.
 class ValueTable {
  public:
   ValueTable();
@@ -59,11 +69,12 @@ class ValueTable {
   // it becomes visible.
   template <typename Fill>
   HostValue make(int32_t kind, Fill&& fill) {
-    uint32_t index = takeIndex();
+    ValueHome& home = homeOfThisThread();
+    const uint32_t index = takeIndex(home);
     ValueSlot& slot = slotAt(index);
     slot.kind = kind;
     fill(slot);
-    return publish(index, slot);
+    return publish(home, index, slot);
   }
 
   // The live slot of `value`, or null when it is VOID, dead or never was.
@@ -78,36 +89,36 @@ class ValueTable {
   // Counted whenever an operation meets a value that is no longer alive.
   void noteStaleUse() { staleUses_.fetch_add(1, std::memory_order_relaxed); }
 
-  int64_t liveCount() const { return live_.load(std::memory_order_acquire); }
+  // Exact while no other thread makes or frees values; meanwhile never more
+  // than were alive at some moment during the call.
+  int64_t liveCount() const;
   int64_t invalidReleaseCount() const { return invalidReleases_.load(std::memory_order_acquire); }
   int64_t staleUseCount() const { return staleUses_.load(std::memory_order_acquire); }
   // Values made since the table was created.
-  int64_t madeCount() const { return made_.load(std::memory_order_relaxed); }
+  int64_t madeCount() const;
+  // Slots ever taken: the most values alive at once, plus what free lists
+  // of threads that stopped making values still hold.
+  int64_t slotCount() const { return nextFresh_.load(std::memory_order_relaxed) - 1; }
 
  private:
   static constexpr uint32_t ChunkBits = 12;
   static constexpr uint32_t ChunkSize = 1u << ChunkBits;
   static constexpr uint32_t MaxChunks = 1u << 14;
-  static constexpr int Stripes = 8;
 
-  struct Stripe {
-    std::mutex mutex;
-    std::vector<uint32_t> freeIndices;  // guarded by mutex
-  };
-
-  uint32_t takeIndex();
-  void giveBackIndex(uint32_t index);
+  ValueHome& homeOfThisThread();
+  ValueHome& claimHome();
+  uint32_t takeIndex(ValueHome& home);
   ValueSlot& slotAt(uint32_t index);
-  HostValue publish(uint32_t index, ValueSlot& slot);
-  void destroy(ValueSlot& slot, uint32_t index, std::vector<HostValue>& children);
+  HostValue publish(ValueHome& home, uint32_t index, ValueSlot& slot);
+  void destroy(ValueHome& home, ValueSlot& slot, uint32_t index, std::vector<HostValue>& children);
 
+  const uint64_t id_;  // never reused, unlike the table's address
   std::unique_ptr<std::atomic<ValueSlot*>[]> chunks_;
   std::atomic<uint32_t> nextFresh_{1};  // index 0 is VOID
-  std::atomic<uint32_t> nextSerial_{1};
-  Stripe stripes_[Stripes];
 
-  std::atomic<int64_t> live_{0};
-  std::atomic<int64_t> made_{0};
+  mutable std::mutex homesMutex_;
+  std::vector<std::shared_ptr<ValueHome>> homes_;  // guarded by homesMutex_
+
   std::atomic<int64_t> invalidReleases_{0};
   std::atomic<int64_t> staleUses_{0};
 };

@@ -278,6 +278,21 @@ TEST_F(StandInHostTest, RecordedCopiesKeepArgumentsAliveUntilCleared) {
   ASSERT_EQ(context.calls()[0].copies.size(), 1u);
   EXPECT_EQ(host.format(context.calls()[0].copies[0]), "\"x\"");
   EXPECT_EQ(host.valueTable().liveCount(), 1);
+
+  // Past the limit the oldest calls go, and with them their copies.
+  context.setRecordLimit(2);
+  for (int32_t i = 2; i <= 4; ++i) {
+    OwnedValue argument = host.own(host.makeInteger(i));
+    context.callHandler(handler, 1, argument.ptr(), nullptr);
+  }
+  ASSERT_EQ(context.calls().size(), 2u);
+  EXPECT_EQ(context.calls()[0].text, "3");
+  EXPECT_EQ(context.calls()[1].text, "4");
+  EXPECT_EQ(context.forgottenCalls(), 2);
+  EXPECT_EQ(host.valueTable().liveCount(), 2);
+  context.setRecordLimit(0);
+  EXPECT_TRUE(context.calls().empty());
+  EXPECT_EQ(host.valueTable().liveCount(), 0);
   context.clearCalls();
 }
 

@@ -1,6 +1,7 @@
 // zephyx-host as a user runs it: its output and exit statuses.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <signal.h>
 
 #include <chrono>
@@ -77,6 +78,8 @@ TEST(ToolTest, AnUnloadableLibraryAndUsageErrorsHaveTheirStatuses) {
   EXPECT_EQ(run({"--frobnicate"}).status, 2);
   EXPECT_EQ(run({"send"}).status, 2);
   EXPECT_EQ(run({"listen", "--count", "zero"}).status, 2);
+  EXPECT_EQ(run({"send", "--buffer-size", "", R"(["/a"])"}).status, 2) << "not the default size";
+  EXPECT_EQ(run({"send", "--to", "", R"(["/a"])"}).status, 2) << "not the default destination";
   EXPECT_EQ(run({"--help"}).status, 0);
   const ToolRun version = run({"--version"});
   EXPECT_EQ(version.status, 0);
@@ -172,6 +175,20 @@ TEST_F(ToolListenTest, ASignalStopsTheListenerCleanly) {
   waitForProbe(*listener);
   ::kill(listener->pid(), SIGTERM);
   EXPECT_EQ(listener->waitForExit(Deadline), 0);
+
+  // A signal that comes while the listener starts: started with it blocked,
+  // the listener finds it pending from its first instruction.
+  for (int signal : {SIGINT, SIGTERM}) {
+    sigset_t blocked;
+    sigset_t previous;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, signal);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+    auto early = listen({});
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    ::kill(early->pid(), signal);
+    EXPECT_EQ(early->waitForExit(Deadline), 0) << "signal " << signal << ": " << early->transcript();
+  }
 }
 
 TEST_F(ToolListenTest, ATakenPortIsReported) {

@@ -1,6 +1,10 @@
 // zephyx-host listen: prints every handler call, one line each.
-#include <csignal>
+#include <pthread.h>
+#include <signal.h>
+
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <iostream>
 #include <thread>
 
@@ -53,14 +57,52 @@ bool parseListenOptions(const std::vector<std::string>& arguments, ListenOptions
   return true;
 }
 
+// The listener's output: whole lines, written in large pieces while calls
+// keep coming and at once when they pause, so that a reader of a pipe sees
+// every line promptly without a write per line.
+class LineOutput {
+ public:
+  ~LineOutput() { flush(); }
+  void add(const std::string& line) {
+    buffer_ += line;
+    buffer_ += '\n';
+    if (buffer_.size() >= FlushSize) flush();
+  }
+  void flush() {
+    if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+    buffer_.clear();
+    std::fflush(stdout);
+  }
+
+ private:
+  static constexpr size_t FlushSize = 64 * 1024;
+  std::string buffer_;
+};
+
+// A stop may be asked for from the start: even before the library is loaded
+// a signal stops the listener cleanly. They are unblocked too, since a
+// blocked mask survives exec and would otherwise hide them.
+void catchStopSignals() {
+  std::signal(SIGINT, requestStop);
+  std::signal(SIGTERM, requestStop);
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_UNBLOCK, &stopSignals, nullptr);
+}
+
 }  // namespace
 
 int runListen(const Options& options) {
+  catchStopSignals();
   ListenOptions listen;
   std::string error;
   if (!parseListenOptions(options.arguments, &listen, &error)) return usageError(error);
 
   standin::StandInHost host;
+  // The handler below prints every call; a record of them would only grow.
+  host.scriptContext().setRecordLimit(0);
   host.appInfo().setVersionText(listen.hostVersion);
   if (!loadLibrary(host, options.libraryPath)) return ExitFailure;
   auto object = standin::LingoObject::create(host, hostids::ZephyxClass);
@@ -69,10 +111,10 @@ int runListen(const Options& options) {
     return ExitFailure;
   }
 
-  std::string pending;
+  LineOutput output;
   int32_t calls = 0;
   host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall& call) {
-    pending += formatArguments(host, call) + "\n";
+    output.add(formatArguments(host, call));
     if (++calls == listen.count) object->call("stopListening");
     return StatusOk;
   });
@@ -88,23 +130,24 @@ int runListen(const Options& options) {
     return ExitFailure;
   }
 
-  std::signal(SIGINT, requestStop);
-  std::signal(SIGTERM, requestStop);
   const auto start = std::chrono::steady_clock::now();
   int status = ExitSuccess;
-  while (true) {
-    if (stopRequested) break;
+  while (!stopRequested) {
+    const int32_t before = calls;
     host.pump();
-    std::cout << pending << std::flush;
-    pending.clear();
     if (listen.count > 0 && calls >= listen.count) break;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     if (listen.timeoutSeconds >= 0 && elapsed.count() >= listen.timeoutSeconds) {
       status = listen.count > 0 ? ExitFailure : ExitSuccess;
       break;
     }
+    // While calls keep coming the next pass starts at once; a pause shows
+    // the reader everything so far.
+    if (calls != before) continue;
+    output.flush();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  output.flush();
   object->call("stopListening");
   object->call("forget");
   return status;

@@ -1,5 +1,6 @@
 // zephyx-host send: one `send` per Lingo literal.
 #include <iostream>
+#include <optional>
 
 #include "host/host_ids.h"
 #include "tools/commands.h"
@@ -8,15 +9,16 @@
 namespace zephyx::tool {
 
 int runSend(const Options& options) {
-  std::string destination;
-  std::string bufferSize;
+  // Given but empty is an error, not the default.
+  std::optional<std::string> destination;
+  std::optional<std::string> bufferSize;
   std::vector<std::string> texts;
   const std::vector<std::string>& arguments = options.arguments;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& name = arguments[i];
     if (name == "--to" || name == "--buffer-size") {
       if (i + 1 >= arguments.size()) return usageError(name + " needs a value");
-      std::string& option = name == "--to" ? destination : bufferSize;
+      std::optional<std::string>& option = name == "--to" ? destination : bufferSize;
       option = arguments[++i];
       continue;
     }
@@ -25,18 +27,18 @@ int runSend(const Options& options) {
   if (texts.empty()) return usageError("send needs at least one literal");
 
   int32_t size = 0;
-  if (!bufferSize.empty() && !parseInteger(bufferSize, &size)) {
+  if (bufferSize && !parseInteger(*bufferSize, &size)) {
     return usageError("--buffer-size needs an integer");
   }
   std::string destinationHost;
   int32_t destinationPort = 0;
-  if (!destination.empty()) {
-    const size_t colon = destination.rfind(':');
+  if (destination) {
+    const size_t colon = destination->rfind(':');
     if (colon == std::string::npos ||
-        !parseInteger(destination.substr(colon + 1), &destinationPort)) {
+        !parseInteger(destination->substr(colon + 1), &destinationPort)) {
       return usageError("--to needs HOST:PORT");
     }
-    destinationHost = destination.substr(0, colon);
+    destinationHost = destination->substr(0, colon);
   }
 
   standin::StandInHost host;
@@ -47,7 +49,7 @@ int runSend(const Options& options) {
 
   std::vector<HostValue> newArguments;
   OwnedValue sizeValue;
-  if (!bufferSize.empty()) {
+  if (bufferSize) {
     sizeValue = host.own(host.makeInteger(size));
     newArguments.push_back(sizeValue.get());
   }
@@ -56,7 +58,7 @@ int runSend(const Options& options) {
     std::cerr << "zephyx-host: cannot create a Zephyx object\n";
     return ExitFailure;
   }
-  if (!destination.empty()) {
+  if (destination) {
     OwnedValue hostValue = host.own(host.makeString(destinationHost));
     OwnedValue portValue = host.own(host.makeInteger(destinationPort));
     object->call("setDestination", {hostValue.get(), portValue.get()});
