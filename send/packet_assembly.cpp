@@ -35,8 +35,12 @@ std::optional<bool> writeElement(const XtraInstance& instance, PacketWriter& wri
   if (shape == ElementShape::Message) {
     char* address = nullptr;
     values->lockString(first.ptr(), &address);
-    const bool opened = writer.put(osc::BeginMessage(address != nullptr ? address : ""));
+    // Receivers take any packet that starts with '#' for a bundle, so a
+    // message whose address does could never be read as one.
+    const bool readable = address == nullptr || address[0] != '#';
+    const bool opened = readable && writer.put(osc::BeginMessage(address != nullptr ? address : ""));
     values->unlockString(first.ptr());
+    if (!readable) writer.fail();
     if (!opened) return false;
     if (count >= 2) {
       first.reset();
