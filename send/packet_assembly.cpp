@@ -35,10 +35,16 @@ std::optional<bool> writeElement(const SendContext& context, PacketWriter& write
 
   std::optional<bool> answer;
   if (shape == ElementShape::Message) {
+    // Receivers take any packet that starts with '#' for a bundle, so a
+    // message whose address does could never be read as one.
     bool opened = false;
     {
       const LockedString address(values, first.get());
-      opened = writer.put(osc::BeginMessage(address.text()));
+      if (address.text()[0] == '#') {
+        writer.fail();
+      } else {
+        opened = writer.put(osc::BeginMessage(address.text()));
+      }
     }
     if (!opened) return false;
     if (count >= 2) {

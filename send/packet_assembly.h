@@ -15,8 +15,9 @@ ElementShape shapeOfElement(const SendContext& context, const HostValue& list);
 
 // Writes the message ([address, arguments]) or bundle ([time tag,
 // contents]) described by `list`, which has `count` elements (at least
-// one). A list of another shape writes nothing. An argument container or
-// bundle contents of the wrong kind fail the packet. Host thread.
+// one). A list of another shape writes nothing. A message whose address
+// starts with '#' (receivers would take it for a bundle), an argument
+// container or bundle contents of the wrong kind fail the packet. Host thread.
 void writePacketElement(const SendContext& context, PacketWriter& writer, const HostValue& list,
                         int32_t count);
 

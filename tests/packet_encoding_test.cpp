@@ -203,7 +203,9 @@ TEST_F(PacketEncodingTest, ContainersOfTheWrongKindAreNeverSent) {
 
 TEST_F(PacketEncodingTest, AListThatIsNeitherMessageNorBundleIsNeverSent) {
   for (const char* literal : {"[]", "[#sym]", "[[1]]", "[VOID]", "[<bytes 01>]", "[:]", "5",
-                              "\"/a\"", "VOID"}) {
+                              "\"/a\"", "VOID",
+                              // read as a bundle by every receiver
+                              "[\"#a\", [1]]", "[1, [[\"#bundle\", [1]]]]"}) {
     expectNoPacket(literal);
   }
 }

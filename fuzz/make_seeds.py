@@ -1,0 +1,81 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora in fuzz/corpus/: OSC datagrams for the receive
+fuzzer (first byte: shape and blob form) and Lingo notation texts. Run it
+again after changing it; the files are committed."""
+import os
+import shutil
+import struct
+
+here = os.path.dirname(os.path.abspath(__file__))
+
+
+def pad(text):
+    data = text.encode() + b"\0"
+    return data + b"\0" * (-len(data) % 4)
+
+
+def blob(data):
+    return struct.pack(">i", len(data)) + data + b"\0" * (-len(data) % 4)
+
+
+def message(address, tags, *args):
+    return pad(address) + pad("," + tags) + b"".join(args)
+
+
+def bundle(time_tag, *elements):
+    out = pad("#bundle") + struct.pack(">Q", time_tag)
+    for element in elements:
+        out += struct.pack(">i", len(element)) + element
+    return out
+
+
+i32 = lambda v: struct.pack(">i", v)
+f32 = lambda v: struct.pack(">f", v)
+f64 = lambda v: struct.pack(">d", v)
+u64 = lambda v: struct.pack(">Q", v)
+
+simple = message("/a", "i", i32(1))
+every = message("/all", "ifsbTFcdIhmNrtS", i32(-7), f32(0.5), pad("text"), blob(b"A\0B"),
+                i32(0xC8), f64(0.25), u64(2**64 - 1), bytes([0, 0x90, 0x3C, 0x7F]),
+                bytes([0xFF, 0, 0, 0xFF]), u64(1), pad("symbol"))
+datagrams = {
+    "address_only": pad("/a/b"),
+    "comma_only": message("/x", ""),
+    "int32": message("/i", "i", i32(-5)),
+    "float32": message("/f", "f", f32(440.0)),
+    "string": message("/s", "s", pad("hello")),
+    "blob": message("/b", "bi", blob(b"\1\2\3\4\5"), i32(9)),
+    "bools_nil_infinitum": message("/t", "TFNI"),
+    "char_midi_rgba": message("/c", "cmr", i32(65), bytes([0, 0x90, 0x3C, 0x7F]), i32(-1)),
+    "double_int64_time": message("/d", "dht", f64(-2.25), u64(2**53 + 1), u64(0xED1A2B3C80000000)),
+    "every_tag": every,
+    "arrays": message("/a", "[]i[i[s]]i", i32(1), i32(2), pad("x"), i32(3)),
+    "integer_address": i32(7) + pad(",i") + i32(42),
+    "bundle_empty": bundle(1),
+    "bundle_two": bundle(1, simple, message("/b", "sf", pad("hi"), f32(0.5))),
+    "bundle_nested": bundle(0x1234567800000007, bundle(5, simple), simple, bundle(0, bundle(0))),
+}
+lingo = {
+    "integer": "440", "negative": "-2147483648", "float": "0.5", "exponent": "1e-04",
+    "infinities": "[INF, -INF, NAN]", "string": '"a \\"b\\" \\\\ \\x00"', "symbol": "#name",
+    "spaced_symbol": 'symbol("two words")', "void": "VOID", "list": "[1, 2]", "empty": "[]",
+    "proplist": '[#int32: 1, "float32": 0.5]', "empty_proplist": "[:]",
+    "bytes": "<bytes 41 00 c8>", "no_bytes": "<bytes>",
+    "message": '["/synth/freq", [#float32: 440.0, #int32: 1, #array: [1, "x"]]]',
+    "bundle": '[0.5, [["/a", [1]], [1, [["/b", [#blob: <bytes 00>]]]]]]',
+}
+
+corpus = os.path.join(here, "corpus")
+shutil.rmtree(corpus, ignore_errors=True)
+os.makedirs(os.path.join(corpus, "receive"))
+os.makedirs(os.path.join(corpus, "lingo"))
+# Byte 0 picks the shape (bit 0: property list) and blob form (bit 1: byte
+# arrays); the seeds take turns, and the richest ones come in all four.
+for index, (name, data) in enumerate(datagrams.items()):
+    forms = range(4) if name in ("every_tag", "arrays", "blob") else (index % 4,)
+    for form in forms:
+        with open(os.path.join(corpus, "receive", f"{name}_{form}"), "wb") as out:
+            out.write(bytes([form]) + data)
+for name, text in lingo.items():
+    with open(os.path.join(corpus, "lingo", name), "w") as out:
+        out.write(text)
