@@ -10,6 +10,7 @@
 #include "tests/support/listening_session.h"
 #include "tests/support/osc_bytes.h"
 
+namespace zephyx {
 namespace {
 
 using testsupport::Bytes;
@@ -103,3 +104,4 @@ TEST_F(HostileDatagramTest, EachIsDeliveredWholeOrDroppedAndTheNextMessageArrive
 }
 
 }  // namespace
+}  // namespace zephyx
