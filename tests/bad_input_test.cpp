@@ -205,12 +205,16 @@ class BadInputTest : public testsupport::LingoSessionFixture {
     return text;
   }
 
-  // True when exactly `count` datagrams reach the capture.
+  // True when exactly `count` datagrams reach the capture: a sentinel sent
+  // after them is the next to arrive.
   bool caught(size_t count) {
     for (size_t i = 0; i < count; ++i) {
       if (!capture.receive()) return false;
     }
-    return capture.quiet(milliseconds(20));
+    const testsupport::Bytes sentinel = testsupport::OscBytes().str("/sentinel").str(",");
+    sender.send(capture.port(), sentinel);
+    const auto next = capture.receive();
+    return next.has_value() && *next == sentinel;
   }
 
   testsupport::UdpCapture capture;

@@ -53,7 +53,6 @@ std::optional<Bytes> UdpCapture::receive(std::chrono::milliseconds wait) {
   return datagram;
 }
 
-bool UdpCapture::quiet(std::chrono::milliseconds wait) { return !receive(wait).has_value(); }
 
 UdpSender::UdpSender() {
   socket_ = ::socket(AF_INET, SOCK_DGRAM, 0);

@@ -23,8 +23,6 @@ class UdpCapture {
   int port() const { return port_; }
   // The next datagram, or nothing when none arrives within `wait`.
   std::optional<Bytes> receive(std::chrono::milliseconds wait = std::chrono::milliseconds(2000));
-  // True when no datagram arrives within `wait`.
-  bool quiet(std::chrono::milliseconds wait = std::chrono::milliseconds(100));
   // The source port of the last datagram received.
   int lastSourcePort() const { return lastSourcePort_; }
 
