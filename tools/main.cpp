@@ -23,7 +23,8 @@ const char Usage[] =
     "  demo                          send to itself and check that everything arrived\n"
     "\n"
     "options:\n"
-    "  --library PATH   the library to load (default: libzephyx.so next to this program)\n"
+    "  --library PATH   the library to load (default: " ZEPHYX_LIBRARY_FILE
+    " next to this program)\n"
     "  --help           this text\n"
     "  --version        the program's version\n";
 

@@ -1,5 +1,6 @@
-// The five exports through which the host finds the class, and the load
-// entry. Only these are visible outside the shared library.
+// The five exports through which the host finds the class. Only these are
+// visible outside the shared library. This file never includes <windows.h>:
+// it declares DllGetClassObject and DllCanUnloadNow differently.
 
 #include <cstring>
 
@@ -126,10 +127,3 @@ ZX_EXPORT HostStatus ZX_CALL DllGetClassObject(const void*, const void*, void**)
 ZX_EXPORT HostStatus ZX_CALL DllCanUnloadNow() {
   return liveInterfaceCount == 0 ? StatusOk : ResultObjectsAlive;
 }
-
-#if defined(_WIN32)
-#include <windows.h>
-
-// The load entry only reports success.
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
-#endif
