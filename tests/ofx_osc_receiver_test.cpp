@@ -142,7 +142,13 @@ TEST_F(ReceiverTest, PacketsOfUpTo4096BytesAreProcessed) {
   sender.send(port, tooLarge);
   sender.send(port, largest);
   ASSERT_TRUE(testsupport::waitUntil([&] { return receiver->datagramsProcessed() == 1; }));
+#if defined(_WIN32)
+  // Winsock fails the codec's read of a datagram larger than its buffer
+  // (WSAEMSGSIZE), so that one never reaches the receiver at all.
+  EXPECT_EQ(receiver->datagramsRejected(), 0u);
+#else
   EXPECT_EQ(receiver->datagramsRejected(), 1u) << "cut to 4098 bytes by the codec, so malformed";
+#endif
   auto item = receiver->popItem();
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(format(item->head), "\"/big\"");
