@@ -21,6 +21,10 @@ struct MethodCall {
 static_assert(offsetof(MethodCall, methodIndex) == 8, "MethodCall layout");
 static_assert(offsetof(MethodCall, result) == 12, "MethodCall layout");
 static_assert(offsetof(MethodCall, argCount) == 20, "MethodCall layout");
+// With 4-byte pointers (the real host's 32-bit Windows) the record is
+// exactly the host's: the argument pointer follows argCount directly.
+static_assert(sizeof(void*) != 4 || offsetof(MethodCall, args) == 24, "MethodCall layout");
+static_assert(sizeof(void*) != 4 || sizeof(MethodCall) == 28, "MethodCall layout");
 
 // Implemented by the library.
 struct IMoaMmXScript : IMoaUnknown {
