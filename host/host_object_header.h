@@ -16,5 +16,6 @@ struct HostObjectHeader {
   IHostBroker* broker;
   IHostMemory* memory;
 };
+static_assert(sizeof(void*) != 4 || sizeof(HostObjectHeader) == 12, "HostObjectHeader layout");
 
 }  // namespace zephyx

@@ -13,6 +13,8 @@ TransmitSocket::~TransmitSocket() = default;
 
 bool TransmitSocket::open(const char* host, int32_t port) {
   if (port < 1 || port > 65535) return false;
+  // Windows resolves the empty name to this machine's own address.
+  if (host == nullptr || host[0] == '\0') return false;
   const unsigned long address = GetHostByName(host);
   // 0.0.0.0 would reach this machine, and so would the broadcast address:
   // the codec takes it for "any address" and connects to 0.0.0.0. The

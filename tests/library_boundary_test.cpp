@@ -238,6 +238,9 @@ TEST_F(LibraryBoundaryTest, RegistrationFailsCleanlyWithoutMemoryOrEntry) {
   registration->release();
 }
 
+// A Windows DLL has a C++ runtime of its own, whose new-handler the host's
+// std::set_new_handler does not reach.
+#if !defined(_WIN32)
 TEST_F(LibraryBoundaryTest, InterfaceCreationRetriesThroughTheNewHandler) {
   static int handlerCalls;
   handlerCalls = 0;
@@ -267,6 +270,7 @@ TEST_F(LibraryBoundaryTest, InterfaceCreationRetriesThroughTheNewHandler) {
   EXPECT_EQ(host.liveInstances(), 0);
   EXPECT_EQ(library->canUnloadNow(), StatusOk);
 }
+#endif
 
 }  // namespace
 }  // namespace zephyx

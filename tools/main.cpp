@@ -26,7 +26,8 @@ const char Usage[] =
     "                                a paced run over loopback; counts, memory, exit 1 on growth\n"
     "\n"
     "options:\n"
-    "  --library PATH   the library to load (default: libzephyx.so next to this program)\n"
+    "  --library PATH   the library to load (default: " ZEPHYX_LIBRARY_FILE
+    " next to this program)\n"
     "  --help           this text\n"
     "  --version        the program's version\n";
 

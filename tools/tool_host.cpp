@@ -1,11 +1,28 @@
 #include "tools/tool_host.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <iostream>
 
 namespace zephyx::tool {
 
+#if defined(_WIN32)
+std::string defaultLibraryPath() {
+  std::string directory = ".";
+  char executable[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameA(nullptr, executable, sizeof executable);
+  if (length > 0 && length < sizeof executable) {
+    directory.assign(executable, length);
+    const size_t slash = directory.find_last_of("\\/");
+    directory = slash == std::string::npos ? "." : directory.substr(0, slash);
+  }
+  return directory + "\\" + ZEPHYX_LIBRARY_FILE;
+}
+#else
 std::string defaultLibraryPath() {
   std::string directory = ".";
   char executable[4096];
@@ -16,8 +33,9 @@ std::string defaultLibraryPath() {
     const size_t slash = directory.rfind('/');
     directory = slash == std::string::npos ? "." : directory.substr(0, slash);
   }
-  return directory + "/libzephyx.so";
+  return directory + "/" + ZEPHYX_LIBRARY_FILE;
 }
+#endif
 
 bool loadLibrary(standin::StandInHost& host, const std::string& path) {
   std::string error;

@@ -16,6 +16,14 @@ constexpr int ExitSuccess = 0;
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 
+// The file name of the library as the host finds it (a literal, for the
+// usage text too).
+#if defined(_WIN32)
+#define ZEPHYX_LIBRARY_FILE "Zephyx.x32"
+#else
+#define ZEPHYX_LIBRARY_FILE "libzephyx.so"
+#endif
+
 // The library next to the running program.
 std::string defaultLibraryPath();
 

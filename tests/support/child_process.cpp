@@ -1,10 +1,12 @@
 #include "tests/support/child_process.h"
 
+#if !defined(_WIN32)
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -22,6 +24,9 @@ int millisecondsLeft(Clock::time_point end) {
 
 }  // namespace
 
+// Starting, ending and reading the program; child_process_win32.cpp has
+// these for Windows.
+#if !defined(_WIN32)
 ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
   for (const std::string& argument : argv) {
     if (!commandLine_.empty()) commandLine_ += ' ';
@@ -149,12 +154,16 @@ bool ChildProcess::fill(std::chrono::milliseconds wait) {
   return true;
 }
 
+#endif
+
 std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds wait) {
   const auto end = Clock::now() + wait;
   for (;;) {
     const size_t newline = buffer_.find('\n');
     if (newline != std::string::npos) {
-      std::string line = buffer_.substr(0, newline);
+      // Windows programs end their lines with CR LF.
+      const size_t length = newline > 0 && buffer_[newline - 1] == '\r' ? newline - 1 : newline;
+      std::string line = buffer_.substr(0, length);
       buffer_.erase(0, newline + 1);
       return line;
     }

@@ -2,7 +2,7 @@
 // read line by line. The program never outlives the object.
 #pragma once
 
-#include <sys/types.h>
+#include <sys/types.h>  // pid_t, also in MinGW
 
 #include <chrono>
 #include <optional>
@@ -19,7 +19,8 @@ class ChildProcess {
   // startError() says why.
   explicit ChildProcess(const std::vector<std::string>& argv);
   // Ends the program and what it started (its process group) if still
-  // running: SIGTERM, then SIGKILL after a short grace period.
+  // running: SIGTERM, then SIGKILL after a short grace period. On Windows
+  // the program alone is terminated at once.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -51,7 +52,12 @@ class ChildProcess {
   bool reap(bool block);
 
   pid_t pid_ = -1;
+#if defined(_WIN32)
+  void* process_ = nullptr;  // HANDLE
+  void* outputPipe_ = nullptr;
+#else
   int output_ = -1;
+#endif
   bool outputEnded_ = false;
   std::optional<int> exitCode_;
   std::string buffer_;

@@ -1,10 +1,15 @@
 #include "tests/support/udp_loopback.h"
 
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <stdexcept>
@@ -12,15 +17,34 @@
 namespace zephyx::testsupport {
 namespace {
 
+#if defined(_WIN32)
+// Winsock needs starting once per process before the first socket; the
+// library's own start is inside the DLL and may not have happened yet.
+const bool winsockStarted = [] {
+  WSADATA data;
+  return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}();
+
+int closeSocket(int fd) { return ::closesocket(static_cast<SOCKET>(fd)); }
+int pollSockets(pollfd* fds, unsigned long count, int timeout) {
+  return ::WSAPoll(fds, count, timeout);
+}
+using DatagramSize = int;
+#else
+int closeSocket(int fd) { return ::close(fd); }
+int pollSockets(pollfd* fds, nfds_t count, int timeout) { return ::poll(fds, count, timeout); }
+using DatagramSize = ssize_t;
+#endif
+
 int boundSocket(int* port) {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+  const int fd = static_cast<int>(::socket(AF_INET, SOCK_DGRAM, 0));
   if (fd < 0) throw std::runtime_error("socket");
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = 0;
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
+    closeSocket(fd);
     throw std::runtime_error("bind");
   }
   socklen_t length = sizeof address;
@@ -34,19 +58,21 @@ int boundSocket(int* port) {
 UdpCapture::UdpCapture() {
   socket_ = boundSocket(&port_);
   const int size = 1 << 20;
-  ::setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  ::setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&size), sizeof size);
 }
 
-UdpCapture::~UdpCapture() { ::close(socket_); }
+UdpCapture::~UdpCapture() { closeSocket(socket_); }
 
 std::optional<Bytes> UdpCapture::receive(std::chrono::milliseconds wait) {
-  pollfd ready{socket_, POLLIN, 0};
-  if (::poll(&ready, 1, static_cast<int>(wait.count())) <= 0) return std::nullopt;
+  pollfd ready{static_cast<decltype(pollfd::fd)>(socket_), POLLIN, 0};
+  if (pollSockets(&ready, 1, static_cast<int>(wait.count())) <= 0) return std::nullopt;
   Bytes datagram(65536);
   sockaddr_in source{};
   socklen_t length = sizeof source;
-  const ssize_t size = ::recvfrom(socket_, datagram.data(), datagram.size(), 0,
-                                  reinterpret_cast<sockaddr*>(&source), &length);
+  const DatagramSize size =
+      ::recvfrom(socket_, reinterpret_cast<char*>(datagram.data()),
+                 static_cast<DatagramSize>(datagram.size()), 0,
+                 reinterpret_cast<sockaddr*>(&source), &length);
   if (size < 0) return std::nullopt;
   lastSourcePort_ = ntohs(source.sin_port);
   datagram.resize(static_cast<size_t>(size));
@@ -55,31 +81,32 @@ std::optional<Bytes> UdpCapture::receive(std::chrono::milliseconds wait) {
 
 
 UdpSender::UdpSender() {
-  socket_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+  socket_ = static_cast<int>(::socket(AF_INET, SOCK_DGRAM, 0));
   if (socket_ < 0) throw std::runtime_error("socket");
 }
 
-UdpSender::~UdpSender() { ::close(socket_); }
+UdpSender::~UdpSender() { closeSocket(socket_); }
 
 void UdpSender::send(int port, const Bytes& datagram) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(static_cast<uint16_t>(port));
-  ::sendto(socket_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&address),
-           sizeof address);
+  ::sendto(socket_, reinterpret_cast<const char*>(datagram.data()),
+           static_cast<DatagramSize>(datagram.size()), 0,
+           reinterpret_cast<sockaddr*>(&address), sizeof address);
 }
 
 int freeUdpPort() {
   int port = 0;
   const int fd = boundSocket(&port);
-  ::close(fd);
+  closeSocket(fd);
   return port;
 }
 
 PortHolder::PortHolder() {
   // Bound to every address, as a listening receiver would be.
-  socket_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+  socket_ = static_cast<int>(::socket(AF_INET, SOCK_DGRAM, 0));
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -89,7 +116,7 @@ PortHolder::PortHolder() {
   port_ = ntohs(address.sin_port);
 }
 
-PortHolder::~PortHolder() { ::close(socket_); }
+PortHolder::~PortHolder() { closeSocket(socket_); }
 
 std::string hex(const Bytes& bytes) {
   std::string text;
