@@ -1,6 +1,8 @@
 // zephyx-host listen: prints every handler call, one line each.
+#if !defined(_WIN32)
 #include <pthread.h>
 #include <signal.h>
+#endif
 
 #include <chrono>
 #include <csignal>
@@ -85,11 +87,13 @@ class LineOutput {
 void catchStopSignals() {
   std::signal(SIGINT, requestStop);
   std::signal(SIGTERM, requestStop);
+#if !defined(_WIN32)
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_UNBLOCK, &stopSignals, nullptr);
+#endif
 }
 
 }  // namespace

@@ -100,7 +100,9 @@ int main(int argc, char** argv) {
     if (!options.arguments.empty()) return usageError("demo takes no arguments");
     return runDemo(options);
   }
+#if !defined(_WIN32)
   if (command == "soak") return runSoak(options);
+#endif
   if (command.empty()) return usageError("no command given");
   return usageError("unknown command " + command);
 }
