@@ -42,7 +42,7 @@ bool ofxOscReceiver::startReceiving(int32_t port, bool propList, bool byteArrays
   threadFinished.store(false, std::memory_order_release);
 
   try {
-    listenSocket = std::make_unique<UdpListeningReceiveSocket>(
+    listenSocket = std::make_unique<ListeningSocket>(
         IpEndpointName(IpEndpointName::ANY_ADDRESS, port), this);
   } catch (const std::exception& failure) {
     setLastError(failure.what());

@@ -9,8 +9,8 @@
 
 #include "host/host_broker.h"
 #include "host/host_values.h"
-#include "ip/UdpSocket.h"
 #include "osc/OscPacketListener.h"
+#include "receive/listening_socket.h"
 #include "receive/received_queue.h"
 #include "receive/receiving_services.h"
 #include "common/type_symbol_table.h"
@@ -83,7 +83,7 @@ class ofxOscReceiver : public osc::OscPacketListener {
 
   char lastErrorText[LastErrorSize] = {};
   ReceivedQueue queue;
-  std::unique_ptr<UdpListeningReceiveSocket> listenSocket;
+  std::unique_ptr<ListeningSocket> listenSocket;
   std::thread receiveThread;
   std::atomic<bool> threadFinished{true};
   // Written before the thread starts, read only by it.
