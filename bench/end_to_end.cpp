@@ -1,6 +1,10 @@
 #include "end_to_end.h"
 
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,9 +54,39 @@ void pumpUntilQuiet(standin::StandInHost& host, PacedSender& sender, Progress pr
   sender.join();
 }
 
+// The process's UDP socket bound to `port`, found among its descriptors;
+// -1 when there is none.
+int udpSocketOnPort(int port) {
+  DIR* fds = ::opendir("/proc/self/fd");
+  if (fds == nullptr) return -1;
+  int found = -1;
+  while (const dirent* entry = ::readdir(fds)) {
+    const int fd = std::atoi(entry->d_name);
+    if (fd <= 2) continue;
+    int type = 0;
+    socklen_t typeLength = sizeof type;
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeLength) == 0 && type == SOCK_DGRAM &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+        address.sin_family == AF_INET && ntohs(address.sin_port) == port) {
+      found = fd;
+      break;
+    }
+  }
+  ::closedir(fds);
+  return found;
+}
+
+int receiveBufferOf(int fd) {
+  int size = 0;
+  socklen_t length = sizeof size;
+  return fd >= 0 && ::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, &length) == 0 ? size : 0;
+}
+
 }  // namespace
 
-StreamResult streamIntoZephyx(int rate, double seconds, Latency* latency) {
+StreamResult streamIntoZephyx(int rate, double seconds, Latency* latency, int receiveBuffer) {
   StreamResult result;
   result.rate = rate;
   standin::StandInHost host;
@@ -99,6 +133,11 @@ StreamResult streamIntoZephyx(int rate, double seconds, Latency* latency) {
   }
   const receive::ofxOscReceiver* receiver =
       static_cast<xtra::TStdXtra_IMoaMmXScript*>(object->script())->owner->receiver;
+  const int socketFd = udpSocketOnPort(port);
+  if (receiveBuffer > 0 && socketFd >= 0) {
+    ::setsockopt(socketFd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  }
+  result.receiveBuffer = receiveBufferOf(socketFd);
   const long dropsBefore = std::max(0L, kernelDrops(port));
   {
     PacedSender sender(port, rate, seconds);

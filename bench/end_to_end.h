@@ -14,6 +14,7 @@ struct StreamResult {
   int64_t delivered = 0;      // handler calls, or lines oscdump printed
   long kernelDrops = -1;      // /proc/net/udp drops for the port
   int64_t queueEvicted = 0;   // Zephyx only: dropped by the queue limit
+  int receiveBuffer = 0;      // the socket's SO_RCVBUF as the kernel reports it; 0 unknown
   bool ran = false;
   bool lossless() const { return ran && sent > 0 && delivered == sent; }
 };
@@ -26,7 +27,10 @@ struct Latency {
 
 // Runs `rate` messages a second for `seconds` into a Zephyx object; with
 // `latency`, records the time from send to handler call for each message.
-StreamResult streamIntoZephyx(int rate, double seconds, Latency* latency);
+// `receiveBuffer` > 0 asks the kernel for that SO_RCVBUF on the listening
+// socket, found from outside the library (the codec exposes no handle): an
+// experiment showing what a larger buffer would change.
+StreamResult streamIntoZephyx(int rate, double seconds, Latency* latency, int receiveBuffer = 0);
 
 // The same stream into `oscdump -L PORT`, its output to a file.
 StreamResult streamIntoOscdump(int rate, double seconds);
