@@ -27,9 +27,9 @@ struct Latency {
 
 // Runs `rate` messages a second for `seconds` into a Zephyx object; with
 // `latency`, records the time from send to handler call for each message.
-// `receiveBuffer` > 0 asks the kernel for that SO_RCVBUF on the listening
-// socket, found from outside the library (the codec exposes no handle): an
-// experiment showing what a larger buffer would change.
+// `receiveBuffer` > 0 sets that SO_RCVBUF on the listening socket, found
+// among the process's descriptors: for trying other sizes than the
+// library's.
 StreamResult streamIntoZephyx(int rate, double seconds, Latency* latency, int receiveBuffer = 0);
 
 // The same stream into `oscdump -L PORT`, its output to a file.

@@ -401,10 +401,6 @@ class CollectingReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> nanoseconds;
 };
 
-// Asked of the kernel in the experiment rows; it grants at most
-// net.core.rmem_max (and reports twice what it granted).
-constexpr int LargerReceiveBuffer = 4 * 1024 * 1024;
-
 const char* verdict(bool met) { return met ? "met" : "NOT MET"; }
 // Only figures that were measured get a verdict.
 const char* verdict(double a, double b, bool met) { return a > 0 && b > 0 ? verdict(met) : "-"; }
@@ -432,6 +428,7 @@ std::string describe(const StreamResult& r) {
                 static_cast<long long>(r.delivered), static_cast<long long>(r.sent), r.kernelDrops);
   std::string out = text;
   if (r.queueEvicted > 0) out += ", queue evicted " + std::to_string(r.queueEvicted);
+  if (r.receiveBuffer > 0) out += ", SO_RCVBUF " + std::to_string(r.receiveBuffer / 1024) + " KiB";
   return out;
 }
 
@@ -470,7 +467,7 @@ int main(int argc, char** argv) {
   CollectingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
-  std::vector<StreamResult> ours, larger, theirs;
+  std::vector<StreamResult> ours, theirs;
   int held = 0;
   Latency latency;
   StreamResult latencyRun;
@@ -478,7 +475,6 @@ int main(int argc, char** argv) {
     for (int rate : rates) {
       std::fprintf(stderr, "end to end: %d msg/s for %.0f s...\n", rate, e2eSeconds);
       ours.push_back(streamIntoZephyx(rate, e2eSeconds, nullptr));
-      larger.push_back(streamIntoZephyx(rate, e2eSeconds, nullptr, LargerReceiveBuffer));
       theirs.push_back(streamIntoOscdump(rate, e2eSeconds));
       if (ours.back().lossless()) held = rate;
       else break;  // the search stops at the first rate with a loss
@@ -523,11 +519,6 @@ int main(int argc, char** argv) {
                                format("%.0f s", e2eSeconds);
       row(("end to end " + rate + ": delivered").c_str(), describe(ours[i]),
           describe(theirs[i]) + " (oscdump)", "-", "no loss", ours[i].lossless() ? "met" : "lost");
-      row(("  same, SO_RCVBUF " + std::to_string(larger[i].receiveBuffer / 1024) +
-           " KiB (experiment)")
-              .c_str(),
-          describe(larger[i]), "default " + std::to_string(ours[i].receiveBuffer / 1024) + " KiB",
-          "-", "-", larger[i].lossless() ? "no loss" : "lost");
     }
     row("end to end: highest lossless rate tried", format("%.0f msg/s", held), "-", "-",
         ">= 100000", verdict(held >= 100000));
