@@ -32,12 +32,20 @@ using Clock = std::chrono::steady_clock;
 
 // Runs the host loop (a pass about every millisecond) while `sender` sends,
 // then until nothing more arrives for a while.
+// Returns the longest gap between two passes, in milliseconds: a gap longer
+// than the queue holds (1025 items) is where the queue limit drops items.
 template <typename Progress>
-void pumpUntilQuiet(standin::StandInHost& host, PacedSender& sender, Progress progress) {
+double pumpUntilQuiet(standin::StandInHost& host, PacedSender& sender, Progress progress) {
   auto tick = Clock::now();
   auto lastMove = tick;
+  auto lastPass = tick;
+  double longestGap = 0;
   int64_t lastSeen = -1;
   while (true) {
+    const auto passStart = Clock::now();
+    longestGap = std::max(longestGap,
+                          std::chrono::duration<double, std::milli>(passStart - lastPass).count());
+    lastPass = passStart;
     host.pump();
     const auto now = Clock::now();
     const int64_t seen = progress();
@@ -52,6 +60,7 @@ void pumpUntilQuiet(standin::StandInHost& host, PacedSender& sender, Progress pr
     std::this_thread::sleep_until(std::max(tick, now));
   }
   sender.join();
+  return longestGap;
 }
 
 // The process's UDP socket bound to `port`, found among its descriptors;
@@ -141,7 +150,7 @@ StreamResult streamIntoZephyx(int rate, double seconds, Latency* latency, int re
   const long dropsBefore = std::max(0L, kernelDrops(port));
   {
     PacedSender sender(port, rate, seconds);
-    pumpUntilQuiet(host, sender, [&] { return delivered; });
+    result.longestPumpGapMs = pumpUntilQuiet(host, sender, [&] { return delivered; });
     result.sent = sender.sent() - sender.failed();
   }
   result.delivered = delivered;

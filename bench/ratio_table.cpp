@@ -429,6 +429,7 @@ std::string describe(const StreamResult& r) {
   std::string out = text;
   if (r.queueEvicted > 0) out += ", queue evicted " + std::to_string(r.queueEvicted);
   if (r.receiveBuffer > 0) out += ", SO_RCVBUF " + std::to_string(r.receiveBuffer / 1024) + " KiB";
+  if (r.longestPumpGapMs > 0) out += format(", longest pump gap %.1f ms", r.longestPumpGapMs);
   return out;
 }
 
