@@ -72,7 +72,7 @@ void PosixListeningSocket::Run() {
     }
     if (waiting[1].revents != 0) {
       char drained[64];
-      [[maybe_unused]] const ssize_t read = ::read(breakPipe_[0], drained, sizeof drained);
+      [[maybe_unused]] const ssize_t drainedBytes = ::read(breakPipe_[0], drained, sizeof drained);
     }
     if (waiting[0].revents == 0) continue;
 
