@@ -11,6 +11,37 @@ namespace zephyx::receive {
 
 namespace {
 
+// The containers a message has open: the first few in place, since nearly
+// every message nests only a few arrays deep and the receiving thread then
+// allocates nothing for them; deeper ones on the heap.
+class ContainerStack {
+ public:
+  void push(OwnedValue value) {
+    if (size_ < InPlace) {
+      inPlace_[size_] = std::move(value);
+    } else {
+      deeper_.push_back(std::move(value));
+    }
+    ++size_;
+  }
+  // The innermost container, removed. Only when size() > 0.
+  OwnedValue pop() {
+    --size_;
+    if (size_ < InPlace) return std::move(inPlace_[size_]);
+    OwnedValue top = std::move(deeper_.back());
+    deeper_.pop_back();
+    return top;
+  }
+  const OwnedValue& top() const { return size_ <= InPlace ? inPlace_[size_ - 1] : deeper_.back(); }
+  size_t size() const { return size_; }
+
+ private:
+  static constexpr size_t InPlace = 8;
+  OwnedValue inPlace_[InPlace];
+  std::vector<OwnedValue> deeper_;
+  size_t size_ = 0;
+};
+
 // Builds the argument containers: `body` at the bottom of the stack, one
 // more container for each array that is open. An explicit stack, because
 // one datagram can open thousands of arrays.
@@ -24,7 +55,7 @@ class ArgumentBuilder {
   // Adds a value made for the current container; takes over its reference.
   void add(HostValue made, int32_t typeIndex) {
     OwnedValue value = OwnedValue::adopt(values_, made);
-    const HostValue& container = stack_.back().get();
+    const HostValue& container = stack_.top().get();
     if (!settings_.asPropList) {
       lists_->appendToList(&container, value.ptr());
       return;
@@ -38,15 +69,14 @@ class ArgumentBuilder {
 
   void closeArray() {
     if (stack_.size() < 2) return;  // unbalanced: cannot pass validation
-    OwnedValue array = std::move(stack_.back());
-    stack_.pop_back();
+    OwnedValue array = stack_.pop();
     add(array.release(), TypeArray);
   }
 
   // The body; empty arrays left open (none after validation) are dropped.
   HostValue finish() {
-    stack_.resize(1);
-    return stack_.front().release();
+    while (stack_.size() > 1) stack_.pop();
+    return stack_.pop().release();
   }
 
  private:
@@ -57,13 +87,13 @@ class ArgumentBuilder {
     } else {
       lists_->newList(container.out());
     }
-    stack_.push_back(std::move(container));
+    stack_.push(std::move(container));
   }
 
   const ConversionSettings& settings_;
   IHostValues* values_;
   IHostLists* lists_;
-  std::vector<OwnedValue> stack_;
+  ContainerStack stack_;
 };
 
 HostValue makeInteger(IHostValues* values, int32_t number) {

@@ -64,7 +64,30 @@ bool ofxOscReceiver::startReceiving(int32_t port, bool propList, bool byteArrays
 void ofxOscReceiver::receiveLoop() {
   // "select failed" or out of memory: the thread ends, but cleanly.
   neverThrow([this] { listenSocket->Run(); });
+  // Given back on this thread, before the host thread can go on.
+  dropServices();
   threadFinished.store(true, std::memory_order_release);
+}
+
+const ReceivingServices* ofxOscReceiver::currentServices() {
+  IHostBroker* broker = brokerSource.load(std::memory_order_acquire);
+  if (services && services->ready() && broker == servicesBroker) return services.get();
+  // Changed, or missing a service last time: asked anew.
+  dropServices();
+  if (broker == nullptr) return nullptr;
+  const bool made = neverThrow(false, [&] {
+    services = std::make_unique<ReceivingServices>(broker, ReceivingServices::ValuesAndContainers);
+    return true;
+  });
+  if (!made) return nullptr;
+  servicesBroker = broker;
+  // Values alone are enough for bundle markers.
+  return services->values != nullptr ? services.get() : nullptr;
+}
+
+void ofxOscReceiver::dropServices() {
+  services.reset();
+  servicesBroker = nullptr;
 }
 
 void ofxOscReceiver::stopReceiving() {
@@ -78,6 +101,7 @@ void ofxOscReceiver::stopReceiving() {
     receiveThread.join();
     listenSocket.reset();
   }
+  dropServices();
   // Destroyed here, outside the queue's mutex.
   queue.takeAll();
 }
@@ -95,19 +119,22 @@ void ofxOscReceiver::ProcessPacket(const char* data, int size,
     rejected.fetch_add(1, std::memory_order_relaxed);
     return;
   }
+  // Taken once per datagram: the broker may change meanwhile, and what
+  // this datagram's bundles hold must stay valid until it is done.
+  packetServices = currentServices();
   const bool done = neverThrow(false, [&] {
     osc::OscPacketListener::ProcessPacket(data, size, remoteEndpoint);
     return true;
   });
+  packetServices = nullptr;
   (done ? processed : rejected).fetch_add(1, std::memory_order_relaxed);
 }
 
 void ofxOscReceiver::ProcessBundle(const osc::ReceivedBundle& bundle,
                                    const IpEndpointName& remoteEndpoint) {
-  ReceivingServices services(brokerSource.load(std::memory_order_acquire),
-                             ReceivingServices::ValuesOnly);
-  if (!services.ready()) return;
-  push(makeBundleStart(services.values, itemValues, bundle.TimeTag()));
+  const ReceivingServices* held = packetServices;
+  if (held == nullptr) return;
+  push(makeBundleStart(held->values, itemValues, bundle.TimeTag()));
   for (auto element = bundle.ElementsBegin(); element != bundle.ElementsEnd(); ++element) {
     if (element->IsBundle()) {
       ProcessBundle(osc::ReceivedBundle(*element), remoteEndpoint);
@@ -115,15 +142,14 @@ void ofxOscReceiver::ProcessBundle(const osc::ReceivedBundle& bundle,
       ProcessMessage(osc::ReceivedMessage(*element), remoteEndpoint);
     }
   }
-  push(makeBundleEnd(services.values, itemValues));
+  push(makeBundleEnd(held->values, itemValues));
 }
 
 void ofxOscReceiver::ProcessMessage(const osc::ReceivedMessage& message, const IpEndpointName&) {
-  ReceivingServices services(brokerSource.load(std::memory_order_acquire),
-                             ReceivingServices::ValuesAndContainers);
-  if (!services.ready() || typeSymbols == nullptr) return;
+  const ReceivingServices* held = packetServices;
+  if (held == nullptr || !held->ready() || typeSymbols == nullptr) return;
   const ConversionSettings settings{asPropList, blobsAsByteArrays, typeSymbols, itemValues};
-  push(convertMessage(message, settings, services));
+  push(convertMessage(message, settings, *held));
 }
 
 }  // namespace zephyx::receive

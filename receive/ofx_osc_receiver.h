@@ -12,6 +12,7 @@
 #include "ip/UdpSocket.h"
 #include "osc/OscPacketListener.h"
 #include "receive/received_queue.h"
+#include "receive/receiving_services.h"
 #include "common/type_symbol_table.h"
 
 namespace zephyx::receive {
@@ -21,7 +22,8 @@ class ofxOscReceiver : public osc::OscPacketListener {
   static constexpr size_t LastErrorSize = 256;
 
   // Where the receiving thread finds the host's broker, and through it the
-  // services it builds values with; read afresh for every message.
+  // services it builds values with; read afresh for every message, and the
+  // services taken anew whenever it changed.
   using BrokerSource = std::atomic<IHostBroker*>;
 
   // Idle: no socket, no thread. `itemValues` is the value service that
@@ -73,6 +75,11 @@ class ofxOscReceiver : public osc::OscPacketListener {
  private:
   void setLastError(const char* text);
   void receiveLoop();
+  // The services of the current broker, taken at the first datagram after
+  // the broker changed and kept, rather than taken and given back for every
+  // message and bundle; null when not even the value service can be had.
+  const ReceivingServices* currentServices();
+  void dropServices();
 
   char lastErrorText[LastErrorSize] = {};
   ReceivedQueue queue;
@@ -85,6 +92,11 @@ class ofxOscReceiver : public osc::OscPacketListener {
   const TypeSymbolTable* typeSymbols = nullptr;
   IHostValues* itemValues;
   const BrokerSource& brokerSource;
+  // Used by whichever thread processes datagrams: the receiving thread
+  // while it runs, the host thread once it has been joined.
+  std::unique_ptr<ReceivingServices> services;
+  IHostBroker* servicesBroker = nullptr;
+  const ReceivingServices* packetServices = nullptr;  // while a datagram is processed
 
   std::atomic<uint64_t> processed{0};
   std::atomic<uint64_t> rejected{0};

@@ -99,6 +99,11 @@ class ThreadHomes {
 };
 
 thread_local ThreadHomes threadHomes;
+// The last table this thread used and its home: plain thread-locals, read
+// without the guard that the ThreadHomes object's access costs. The
+// stand-in links into executables only, so the cheaper TLS model holds.
+__attribute__((tls_model("initial-exec"))) thread_local uint64_t lastTableOfThread = 0;
+__attribute__((tls_model("initial-exec"))) thread_local ValueHome* lastHomeOfThread = nullptr;
 
 // Where a fresh slot's serials start: differs between slots and tables, so
 // a made-up or foreign handle is unlikely to name a live value.
@@ -112,6 +117,21 @@ void giveBackMemory(Container& container) {
   // An empty container's capacity is what it holds without the heap.
   if (container.capacity() > Container().capacity()) Container().swap(container);
   container.clear();
+}
+
+// Up to this many bytes a freed slot keeps its container's memory for the
+// next value made in it: typical messages then cost no allocation, and a
+// slot freed on another thread never hands memory to the allocator of the
+// thread that made it. Beyond, the memory goes back as for any free.
+constexpr size_t KeptBytes = 256;
+
+template <typename Container>
+void keepSmallMemory(Container& container) {
+  if (container.capacity() * sizeof(typename Container::value_type) > KeptBytes) {
+    giveBackMemory(container);
+  } else {
+    container.clear();
+  }
 }
 
 }  // namespace
@@ -131,8 +151,12 @@ ValueTable::~ValueTable() {
 }
 
 ValueHome& ValueTable::homeOfThisThread() {
+  if (lastTableOfThread == id_) return *lastHomeOfThread;
   ValueHome* home = threadHomes.find(id_);
-  return home != nullptr ? *home : claimHome();
+  if (home == nullptr) home = &claimHome();
+  lastTableOfThread = id_;
+  lastHomeOfThread = home;
+  return *home;
 }
 
 ValueHome& ValueTable::claimHome() {
@@ -151,7 +175,7 @@ ValueHome& ValueTable::claimHome() {
   return *home;
 }
 
-ValueSlot& ValueTable::slotAt(uint32_t index) {
+ValueSlot& ValueTable::freshSlotAt(uint32_t index) {
   const uint32_t chunkIndex = index >> ChunkBits;
   if (chunkIndex >= MaxChunks) throw std::length_error("stand-in value table is full");
   ValueSlot* chunk = chunks_[chunkIndex].load(std::memory_order_acquire);
@@ -176,7 +200,7 @@ uint32_t ValueTable::takeIndex(ValueHome& home) {
     return index;
   }
   index = nextFresh_.fetch_add(1, std::memory_order_relaxed);
-  slotAt(index).lastSerial = firstSerial(id_, index);
+  freshSlotAt(index).lastSerial = firstSerial(id_, index);
   return index;
 }
 
@@ -189,19 +213,6 @@ HostValue ValueTable::publish(ValueHome& home, uint32_t index, ValueSlot& slot) 
   slot.serial.store(serial, std::memory_order_release);
   bump(home.made);
   return HostValue{{index, serial}};
-}
-
-ValueSlot* ValueTable::find(const HostValue& value) const {
-  const uint32_t index = value.words[0];
-  if (index == 0) return nullptr;
-  const uint32_t chunkIndex = index >> ChunkBits;
-  if (chunkIndex >= MaxChunks) return nullptr;
-  ValueSlot* chunk = chunks_[chunkIndex].load(std::memory_order_acquire);
-  if (chunk == nullptr) return nullptr;
-  ValueSlot& slot = chunk[index & (ChunkSize - 1)];
-  const uint32_t serial = slot.serial.load(std::memory_order_acquire);
-  if (serial == 0 || serial != value.words[1]) return nullptr;
-  return &slot;
 }
 
 bool ValueTable::isValid(const HostValue& value) const {
@@ -263,10 +274,10 @@ void ValueTable::destroy(ValueHome& home, ValueSlot& slot, uint32_t index,
   }
   // A free slot holds no memory, so the table's size follows the values
   // alive now rather than the largest each slot ever held.
-  giveBackMemory(slot.items);
-  giveBackMemory(slot.keys);
-  giveBackMemory(slot.bytes);
-  giveBackMemory(slot.text);
+  keepSmallMemory(slot.items);
+  keepSmallMemory(slot.keys);
+  keepSmallMemory(slot.bytes);
+  keepSmallMemory(slot.text);
   slot.kind = StandInVoid;
   slot.integer = 0;
   slot.number = 0.0;

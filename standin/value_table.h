@@ -57,7 +57,8 @@ struct ValueSlot {
 // threads hand back the slots of its values that they free. A slot always
 // returns to the home that made it, so a receiving thread that makes values
 // the host thread frees gets every slot back, and neither thread waits for
-// the other. Freed slots give their strings' and lists' memory back.
+// the other. Freed slots give back their strings' and lists' memory beyond a
+// few hundred bytes; smaller containers keep it for the slot's next value.
 class ValueTable {
  public:
   ValueTable();
@@ -78,7 +79,19 @@ class ValueTable {
   }
 
   // The live slot of `value`, or null when it is VOID, dead or never was.
-  ValueSlot* find(const HostValue& value) const;
+  // Inline: every read, retain and release starts here.
+  ValueSlot* find(const HostValue& value) const {
+    const uint32_t index = value.words[0];
+    if (index == 0) return nullptr;
+    const uint32_t chunkIndex = index >> ChunkBits;
+    if (chunkIndex >= MaxChunks) return nullptr;
+    ValueSlot* chunk = chunks_[chunkIndex].load(std::memory_order_acquire);
+    if (chunk == nullptr) return nullptr;
+    ValueSlot& slot = chunk[index & (ChunkSize - 1)];
+    const uint32_t serial = slot.serial.load(std::memory_order_acquire);
+    if (serial == 0 || serial != value.words[1]) return nullptr;
+    return &slot;
+  }
   // True when `value` is VOID or alive.
   bool isValid(const HostValue& value) const;
 
@@ -108,7 +121,13 @@ class ValueTable {
   ValueHome& homeOfThisThread();
   ValueHome& claimHome();
   uint32_t takeIndex(ValueHome& home);
-  ValueSlot& slotAt(uint32_t index);
+  // Indices handed out always lie in an installed chunk; only a fresh
+  // index may need one.
+  ValueSlot& slotAt(uint32_t index) {
+    ValueSlot* chunk = chunks_[index >> ChunkBits].load(std::memory_order_acquire);
+    return chunk[index & (ChunkSize - 1)];
+  }
+  ValueSlot& freshSlotAt(uint32_t index);
   HostValue publish(ValueHome& home, uint32_t index, ValueSlot& slot);
   void destroy(ValueHome& home, ValueSlot& slot, uint32_t index, std::vector<HostValue>& children);
 

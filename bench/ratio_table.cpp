@@ -1,0 +1,534 @@
+// zephyx_ratio_table: the library's hot paths side by side with the least
+// the same work can cost (oscpack alone, bare sockets), in one process, and
+// a table of the ratios at the end. Run through scripts/bench.
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "end_to_end.h"
+#include "host/host_ids.h"
+#include "loopback_support.h"
+#include "osc/OscOutboundPacketStream.h"
+#include "osc/OscReceivedElements.h"
+#include "receive/ofx_osc_receiver.h"
+#include "send/packet_sender.h"
+#include "standin/lingo_object.h"
+#include "standin/standin_host.h"
+#include "tests/support/core_class.h"
+#include "xtra/message_table.h"
+#include "xtra/scripting_object.h"
+#include "xtra/sending_control.h"
+
+namespace zephyx::bench {
+namespace {
+
+// The three packets: in Lingo notation, and written straight into the
+// codec's stream. Both must give the same bytes.
+enum Shape { Typed = 0, Floats = 1, Bundle = 2 };
+const char* const ShapeNames[] = {"typed message, 10 mixed args", "plain list of 100 floats",
+                                  "bundle of 10 msgs, nested arrays"};
+
+std::string lingoText(int shape) {
+  if (shape == Typed) {
+    return "[\"/synth/voice/3\", [#int32: 60, #float32: 0.75, #string: \"saw\", #bool: 1, "
+           "#double: 0.125, #int64: 1099511627776.0, #char: 65, #midi: 9452671, "
+           "#blob: <bytes 01 02 03 04 05>, #array: [0.25, 0.5]]]";
+  }
+  if (shape == Floats) {
+    std::string text = "[\"/faders\", [";
+    for (int i = 0; i < 100; ++i) text += (i ? ", " : "") + std::to_string(i) + ".5";
+    return text + "]]";
+  }
+  std::string text = "[1, [";
+  for (int i = 0; i < 10; ++i) {
+    text += (i ? ", " : "") + std::string("[\"/scene/") + std::to_string(i) + "\", [" +
+            std::to_string(i) + ", [0.5, [1, \"x\"]]]]";
+  }
+  return text + "]]";
+}
+
+size_t writeDirect(int shape, char* buffer, size_t capacity) {
+  osc::OutboundPacketStream stream(buffer, capacity);
+  if (shape == Typed) {
+    static const char blob[] = {1, 2, 3, 4, 5};
+    stream << osc::BeginMessage("/synth/voice/3") << osc::int32(60) << 0.75f << "saw" << true
+           << 0.125 << osc::int64(1099511627776LL) << 'A' << osc::MidiMessage(9452671)
+           << osc::Blob(blob, 5) << osc::BeginArray << 0.25f << 0.5f << osc::EndArray
+           << osc::EndMessage;
+  } else if (shape == Floats) {
+    stream << osc::BeginMessage("/faders");
+    for (int i = 0; i < 100; ++i) stream << static_cast<float>(i + 0.5);
+    stream << osc::EndMessage;
+  } else {
+    static const char* const addresses[] = {"/scene/0", "/scene/1", "/scene/2", "/scene/3",
+                                            "/scene/4", "/scene/5", "/scene/6", "/scene/7",
+                                            "/scene/8", "/scene/9"};
+    stream << osc::BeginBundleImmediate;
+    for (int i = 0; i < 10; ++i) {
+      stream << osc::BeginMessage(addresses[i]) << osc::int32(i) << osc::BeginArray << 0.5f
+             << osc::BeginArray << osc::int32(1) << "x" << osc::EndArray << osc::EndArray
+             << osc::EndMessage;
+    }
+    stream << osc::EndBundle;
+  }
+  return stream.Size();
+}
+
+std::vector<char> directPacket(int shape) {
+  std::vector<char> buffer(4096);
+  buffer.resize(writeDirect(shape, buffer.data(), buffer.size()));
+  return buffer;
+}
+
+// A stand-in host with one Zephyx object of the library's own class.
+struct World {
+  standin::StandInHost host;
+  std::unique_ptr<standin::LingoObject> object;
+  World() {
+    host.addClass(testsupport::coreClass());
+    host.scriptContext().setRecordLimit(0);
+    object = standin::LingoObject::create(host, hostids::ZephyxClass);
+    if (!object) {
+      std::fprintf(stderr, "cannot create a Zephyx object\n");
+      std::exit(1);
+    }
+  }
+  ~World() {
+    object->call(xtra::MethodForget);
+    object.reset();
+  }
+  xtra::XtraInstance& instance() {
+    return *static_cast<xtra::TStdXtra_IMoaMmXScript*>(object->script())->owner;
+  }
+  OwnedValue parse(const std::string& text) {
+    standin::LingoParseResult parsed = host.parse(text);
+    if (!parsed.ok) {
+      std::fprintf(stderr, "bad Lingo value: %s\n", text.c_str());
+      std::exit(1);
+    }
+    return host.own(parsed.value);
+  }
+};
+
+// ---- 1. Encoding ----------------------------------------------------------
+
+void BM_EncodeZephyx(benchmark::State& state) {
+  World world;
+  const int shape = static_cast<int>(state.range(0));
+  const send::SendContext context = xtra::sendContextOf(world.instance());
+  OwnedValue packet = world.parse(lingoText(shape));
+  std::vector<char> buffer(4096);
+  {
+    send::PacketWriter writer(buffer.data(), buffer.size());
+    const std::vector<char> direct = directPacket(shape);
+    if (!send::encodePacket(context, writer, packet.get()) || writer.size() != direct.size() ||
+        std::memcmp(writer.data(), direct.data(), direct.size()) != 0) {
+      state.SkipWithError("the Lingo value does not encode to the direct packet");
+      return;
+    }
+  }
+  for (auto _ : state) {
+    send::PacketWriter writer(buffer.data(), buffer.size());
+    benchmark::DoNotOptimize(send::encodePacket(context, writer, packet.get()));
+    benchmark::ClobberMemory();
+  }
+  packet.reset();
+}
+
+void BM_EncodeDirect(benchmark::State& state) {
+  const int shape = static_cast<int>(state.range(0));
+  std::vector<char> buffer(4096);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(writeDirect(shape, buffer.data(), buffer.size()));
+    benchmark::ClobberMemory();
+  }
+}
+
+// ---- 2. Sending -----------------------------------------------------------
+
+void BM_SendZephyx(benchmark::State& state) {
+  World world;
+  SinkSocket sink;
+  OwnedValue host = world.host.own(world.host.makeString("127.0.0.1"));
+  OwnedValue port = world.host.own(world.host.makeInteger(sink.port()));
+  world.object->call(xtra::MethodSetDestination, {host.get(), port.get()});
+  OwnedValue packet = world.parse(lingoText(Typed));
+  if (world.host.format(world.object->call(xtra::MethodSend, {packet.get()}).get()) != "1") {
+    state.SkipWithError("send answered 0");
+    return;
+  }
+  for (auto _ : state) {
+    OwnedValue sent = world.object->call(xtra::MethodSend, {packet.get()});
+    benchmark::DoNotOptimize(sent.get());
+  }
+  state.SetItemsProcessed(state.iterations());
+  packet.reset();
+}
+
+void BM_SendSocketPerCall(benchmark::State& state) {
+  SinkSocket sink;
+  const std::vector<char> packet = directPacket(Typed);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_port = htons(static_cast<uint16_t>(sink.port()));
+  for (auto _ : state) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    benchmark::DoNotOptimize(::send(fd, packet.data(), packet.size(), 0));
+    ::close(fd);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_SendPersistentSocket(benchmark::State& state) {
+  SinkSocket sink;
+  const std::vector<char> packet = directPacket(Typed);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_port = htons(static_cast<uint16_t>(sink.port()));
+  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+  ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(::send(fd, packet.data(), packet.size(), 0));
+  }
+  ::close(fd);
+  state.SetItemsProcessed(state.iterations());
+}
+
+// ---- 3. Decoding ----------------------------------------------------------
+
+// The receiving thread's entry, called on the benchmark's thread.
+class Receiver : public receive::ofxOscReceiver {
+ public:
+  Receiver(standin::StandInHost& host, const BrokerSource& broker, const TypeSymbolTable* table)
+      : ofxOscReceiver(&host.values(), broker) {
+    // The settings stay after a stop: no datagram but ours arrives.
+    if (!startReceiving(0, false, true, table)) std::exit(1);
+    stopReceiving();
+  }
+  void process(const std::vector<char>& packet) {
+    ProcessPacket(packet.data(), static_cast<int>(packet.size()), IpEndpointName());
+  }
+  void drain() {
+    while (popItem()) {
+    }
+  }
+};
+
+void BM_DecodeZephyx(benchmark::State& state) {
+  standin::StandInHost host;
+  std::unique_ptr<TypeSymbolTable> table(makeTypeSymbolTable(&host.values()));
+  receive::ofxOscReceiver::BrokerSource broker{&host.broker()};
+  Receiver receiver(host, broker, table.get());
+  const std::vector<char> packet = directPacket(static_cast<int>(state.range(0)));
+  int64_t pending = 0;
+  for (auto _ : state) {
+    receiver.process(packet);
+    // Emptied out of the timing well before the queue limit would evict.
+    if (++pending == 64) {
+      state.PauseTiming();
+      receiver.drain();
+      pending = 0;
+      state.ResumeTiming();
+    }
+  }
+  receiver.drain();
+  if (receiver.datagramsRejected() != 0) state.SkipWithError("datagram rejected");
+}
+
+int64_t walkArguments(const osc::ReceivedMessage& message) {
+  int64_t sink = static_cast<int64_t>(std::strlen(message.AddressPattern()));
+  for (auto argument = message.ArgumentsBegin(); argument != message.ArgumentsEnd(); ++argument) {
+    switch (argument->TypeTag()) {
+      case osc::INT32_TYPE_TAG: sink += argument->AsInt32(); break;
+      case osc::FLOAT_TYPE_TAG: sink += static_cast<int64_t>(argument->AsFloat()); break;
+      case osc::DOUBLE_TYPE_TAG: sink += static_cast<int64_t>(argument->AsDouble()); break;
+      case osc::INT64_TYPE_TAG: sink += argument->AsInt64(); break;
+      case osc::CHAR_TYPE_TAG: sink += argument->AsChar(); break;
+      case osc::MIDI_MESSAGE_TYPE_TAG: sink += argument->AsMidiMessage(); break;
+      case osc::TRUE_TYPE_TAG:
+      case osc::FALSE_TYPE_TAG: sink += argument->AsBool(); break;
+      case osc::STRING_TYPE_TAG: sink += static_cast<int64_t>(std::strlen(argument->AsString())); break;
+      case osc::BLOB_TYPE_TAG: {
+        const void* data = nullptr;
+        osc::osc_bundle_element_size_t size = 0;
+        argument->AsBlob(data, size);
+        sink += size;
+        break;
+      }
+      default: ++sink; break;  // array brackets, nil, infinitum
+    }
+  }
+  return sink;
+}
+
+int64_t walkElement(const osc::ReceivedPacket& packet);
+
+int64_t walkBundle(const osc::ReceivedBundle& bundle) {
+  int64_t sink = static_cast<int64_t>(bundle.TimeTag());
+  for (auto element = bundle.ElementsBegin(); element != bundle.ElementsEnd(); ++element) {
+    sink += element->IsBundle() ? walkBundle(osc::ReceivedBundle(*element))
+                                : walkArguments(osc::ReceivedMessage(*element));
+  }
+  return sink;
+}
+
+int64_t walkElement(const osc::ReceivedPacket& packet) {
+  return packet.IsBundle() ? walkBundle(osc::ReceivedBundle(packet))
+                           : walkArguments(osc::ReceivedMessage(packet));
+}
+
+void BM_DecodeOscpack(benchmark::State& state) {
+  const std::vector<char> packet = directPacket(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    osc::ReceivedPacket received(packet.data(), static_cast<osc::osc_bundle_element_size_t>(packet.size()));
+    benchmark::DoNotOptimize(walkElement(received));
+  }
+}
+
+// ---- 4. Delivery ----------------------------------------------------------
+
+// Per iteration, a batch of queued items (arrived over loopback outside the
+// timing) delivered by one pass of the host loop; the handler counts them.
+constexpr int DeliveryBatch = 512;
+
+void BM_DeliverZephyx(benchmark::State& state) {
+  World world;
+  int64_t calls = 0;
+  world.host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall&) {
+    ++calls;
+    return StatusOk;
+  });
+  int port = 0;
+  for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
+    const int candidate = freeUdpPort();
+    OwnedValue portValue = world.host.own(world.host.makeInteger(candidate));
+    OwnedValue shape = world.host.own(world.host.makeInteger(0));
+    OwnedValue handler = world.host.own(world.host.makeSymbol("onOsc"));
+    if (world.host.format(world.object->call(xtra::MethodStartListening, {portValue.get(), shape.get(), handler.get()}).get()) == "1") {
+      port = candidate;
+    }
+  }
+  if (port == 0) {
+    state.SkipWithError("cannot listen");
+    return;
+  }
+  const receive::ofxOscReceiver* receiver = world.instance().receiver;
+  const std::vector<char> packet = directPacket(Typed);
+  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_port = htons(static_cast<uint16_t>(port));
+  for (auto _ : state) {
+    for (int i = 0; i < DeliveryBatch; ++i) {
+      ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+      // Small steps, so that the kernel's buffer never overflows.
+      if (i % 64 == 63) {
+        while (receiver->queuedCount() < static_cast<size_t>(i + 1)) std::this_thread::yield();
+      }
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (receiver->queuedCount() < DeliveryBatch && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::yield();
+    }
+    const int64_t before = calls;
+    const auto start = std::chrono::steady_clock::now();
+    world.host.pump();
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    if (calls - before != DeliveryBatch) {
+      state.SkipWithError("a batch was not delivered whole");
+      break;
+    }
+  }
+  ::close(fd);
+  world.object->call(xtra::MethodStopListening);
+  state.SetItemsProcessed(state.iterations() * DeliveryBatch);
+}
+
+// `iterations` > 0 fixes every benchmark's count: for instruction counts
+// under callgrind, where the timing would pick arbitrary counts.
+void registerBenchmarks(int64_t iterations) {
+  std::vector<benchmark::internal::Benchmark*> all;
+  for (int shape = 0; shape < 3; ++shape) {
+    all.push_back(benchmark::RegisterBenchmark("encode/zephyx", BM_EncodeZephyx)->Arg(shape));
+    all.push_back(benchmark::RegisterBenchmark("encode/direct", BM_EncodeDirect)->Arg(shape));
+  }
+  all.push_back(benchmark::RegisterBenchmark("send/zephyx", BM_SendZephyx));
+  all.push_back(benchmark::RegisterBenchmark("send/socket_per_call", BM_SendSocketPerCall));
+  all.push_back(benchmark::RegisterBenchmark("send/persistent_socket", BM_SendPersistentSocket));
+  for (int shape = 0; shape < 3; ++shape) {
+    all.push_back(benchmark::RegisterBenchmark("decode/zephyx", BM_DecodeZephyx)->Arg(shape));
+    all.push_back(benchmark::RegisterBenchmark("decode/oscpack", BM_DecodeOscpack)->Arg(shape));
+  }
+  all.push_back(benchmark::RegisterBenchmark("deliver/zephyx", BM_DeliverZephyx)->UseManualTime());
+  if (iterations > 0) {
+    for (benchmark::internal::Benchmark* one : all) one->Iterations(iterations);
+  }
+}
+
+// Keeps every run's time per iteration (ns) by name, and prints as usual.
+class CollectingReporter : public benchmark::ConsoleReporter {
+ public:
+  // Colours only on a terminal, so that a saved table stays plain text.
+  CollectingReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+      const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
+      nanoseconds[run.benchmark_name()] = seconds * 1e9;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  double ns(const std::string& name) const {
+    const auto found = nanoseconds.find(name);
+    return found == nanoseconds.end() ? 0.0 : found->second;
+  }
+  std::map<std::string, double> nanoseconds;
+};
+
+const char* verdict(bool met) { return met ? "met" : "NOT MET"; }
+// Only figures that were measured get a verdict.
+const char* verdict(double a, double b, bool met) { return a > 0 && b > 0 ? verdict(met) : "-"; }
+
+void row(const char* what, const std::string& ours, const std::string& reference,
+         const std::string& ratio, const std::string& goal, const char* status) {
+  std::printf("| %-44s | %-22s | %-22s | %-8s | %-12s | %-7s |\n", what, ours.c_str(),
+              reference.c_str(), ratio.c_str(), goal.c_str(), status);
+}
+
+std::string format(const char* pattern, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, pattern, value);
+  return text;
+}
+
+std::string ratioText(const char* pattern, double a, double b) {
+  return a > 0 && b > 0 ? format(pattern, a / b) : "-";
+}
+
+std::string describe(const StreamResult& r) {
+  if (!r.ran) return "did not run";
+  char text[160];
+  std::snprintf(text, sizeof text, "%lld/%lld, kernel drops %ld",
+                static_cast<long long>(r.delivered), static_cast<long long>(r.sent), r.kernelDrops);
+  std::string out = text;
+  if (r.queueEvicted > 0) out += ", queue evicted " + std::to_string(r.queueEvicted);
+  if (r.receiveBuffer > 0) out += ", SO_RCVBUF " + std::to_string(r.receiveBuffer / 1024) + " KiB";
+  if (r.longestPumpGapMs > 0) out += format(", longest pump gap %.1f ms", r.longestPumpGapMs);
+  return out;
+}
+
+}  // namespace
+}  // namespace zephyx::bench
+
+int main(int argc, char** argv) {
+  using namespace zephyx::bench;
+  // --e2e-seconds S (default 5), --e2e-rates a,b,c, --no-e2e, --iterations N;
+  // the rest goes to Google Benchmark.
+  double e2eSeconds = 5;
+  std::vector<int> rates = {25000, 50000, 100000, 150000, 200000};
+  bool e2e = true;
+  int64_t iterations = 0;
+  std::vector<char*> passOn = {argv[0]};
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--no-e2e") {
+      e2e = false;
+    } else if (arg == "--iterations" && i + 1 < argc) {
+      iterations = std::atoll(argv[++i]);
+    } else if (arg == "--e2e-seconds" && i + 1 < argc) {
+      e2eSeconds = std::atof(argv[++i]);
+    } else if (arg == "--e2e-rates" && i + 1 < argc) {
+      rates.clear();
+      for (char* part = std::strtok(argv[++i], ","); part; part = std::strtok(nullptr, ",")) {
+        rates.push_back(std::atoi(part));
+      }
+    } else {
+      passOn.push_back(argv[i]);
+    }
+  }
+  int passCount = static_cast<int>(passOn.size());
+  benchmark::Initialize(&passCount, passOn.data());
+  registerBenchmarks(iterations);
+  CollectingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+
+  std::vector<StreamResult> ours, theirs;
+  int held = 0;
+  Latency latency;
+  StreamResult latencyRun;
+  if (e2e) {
+    for (int rate : rates) {
+      std::fprintf(stderr, "end to end: %d msg/s for %.0f s...\n", rate, e2eSeconds);
+      ours.push_back(streamIntoZephyx(rate, e2eSeconds, nullptr));
+      theirs.push_back(streamIntoOscdump(rate, e2eSeconds));
+      if (ours.back().lossless()) held = rate;
+      else break;  // the search stops at the first rate with a loss
+    }
+    const int half = (held > 0 ? held : rates.front()) / 2;
+    std::fprintf(stderr, "end to end: latency at %d msg/s...\n", half);
+    latencyRun = streamIntoZephyx(half, e2eSeconds, &latency);
+  }
+
+  const CollectingReporter& r = reporter;
+  std::printf("\n| %-44s | %-22s | %-22s | %-8s | %-12s | %-7s |\n", "measure", "zephyx",
+              "reference", "ratio", "goal", "status");
+  std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(24, '-').c_str(),
+              std::string(24, '-').c_str(), std::string(10, '-').c_str(),
+              std::string(14, '-').c_str(), std::string(9, '-').c_str());
+  for (int shape = 0; shape < 3; ++shape) {
+    const std::string suffix = "/" + std::to_string(shape);
+    const double a = r.ns("encode/zephyx" + suffix), b = r.ns("encode/direct" + suffix);
+    row((std::string("encode: ") + ShapeNames[shape]).c_str(), format("%.0f ns", a),
+        format("%.0f ns (oscpack)", b), ratioText("%.2fx", a, b), "<= 1.5x", verdict(a, b, a <= 1.5 * b));
+  }
+  {
+    const auto perSecond = [&](const char* name) { return r.ns(name) > 0 ? 1e9 / r.ns(name) : 0.0; };
+    const double z = perSecond("send/zephyx"), s = perSecond("send/socket_per_call"),
+                 p = perSecond("send/persistent_socket");
+    row("send: calls/s vs socket+connect+send+close", format("%.0f /s", z), format("%.0f /s", s),
+        ratioText("%.2f", z, s), ">= 0.8", verdict(z, s, z >= 0.8 * s));
+    row("send: calls/s vs one persistent socket", format("%.0f /s", z), format("%.0f /s", p),
+        ratioText("%.2f", z, p), "-", "-");
+  }
+  for (int shape = 0; shape < 3; ++shape) {
+    const std::string suffix = "/" + std::to_string(shape);
+    const double a = r.ns("decode/zephyx" + suffix), b = r.ns("decode/oscpack" + suffix);
+    row((std::string("decode: ") + ShapeNames[shape]).c_str(), format("%.0f ns", a),
+        format("%.0f ns (oscpack walk)", b), ratioText("%.2fx", a, b), "<= 2x", verdict(a, b, a <= 2 * b));
+  }
+  row("deliver: per item (pop, handler, release)",
+      format("%.0f ns", r.ns("deliver/zephyx/manual_time") / DeliveryBatch), "-", "-", "-", "-");
+  if (e2e) {
+    for (size_t i = 0; i < ours.size(); ++i) {
+      const std::string rate = std::to_string(ours[i].rate / 1000) + "k msg/s, " +
+                               format("%.0f s", e2eSeconds);
+      row(("end to end " + rate + ": delivered").c_str(), describe(ours[i]),
+          describe(theirs[i]) + " (oscdump)", "-", "no loss", ours[i].lossless() ? "met" : "lost");
+    }
+    row("end to end: highest lossless rate tried", format("%.0f msg/s", held), "-", "-",
+        ">= 100000", verdict(held >= 100000));
+    row(("latency at " + std::to_string(latencyRun.rate) + " msg/s: median").c_str(),
+        format("%.0f us", latency.medianUs), describe(latencyRun), "-", "-", "-");
+    row(("latency at " + std::to_string(latencyRun.rate) + " msg/s: p99").c_str(),
+        format("%.0f us", latency.p99Us), "-", "-", "< 1500 us",
+        verdict(latency.samples > 0 && latency.p99Us < 1500));
+  }
+  benchmark::Shutdown();
+  return 0;
+}
