@@ -39,39 +39,6 @@ void putBigEndian(char* out, uint64_t value, int bytes) {
 
 }  // namespace
 
-int freeUdpPort() {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  if (fd < 0) return 0;
-  sockaddr_in address = loopback(0);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(fd);
-  return port;
-}
-
-long kernelDrops(int port) {
-  std::ifstream table("/proc/net/udp");
-  std::string line;
-  std::getline(table, line);
-  char wanted[16];
-  std::snprintf(wanted, sizeof wanted, ":%04X", port);
-  long drops = -1;
-  while (std::getline(table, line)) {
-    std::istringstream fields(line);
-    std::string slot, local;
-    fields >> slot >> local;
-    if (local.size() < 5 || local.compare(local.size() - 5, 5, wanted) != 0) continue;
-    std::string field, last;
-    while (fields >> field) last = field;
-    drops = std::max(drops, 0L) + std::stol(last);
-  }
-  return drops;
-}
-
 SinkSocket::SinkSocket() {
   fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in address = loopback(0);

@@ -7,14 +7,12 @@
 #include <thread>
 #include <vector>
 
+#include "tools/loopback_counters.h"
+
 namespace zephyx::bench {
 
-// A UDP port the system chose a moment ago; 0 when none.
-int freeUdpPort();
-
-// Datagrams the kernel dropped for UDP sockets bound to `port` (the last
-// column of /proc/net/udp); -1 when it cannot be read.
-long kernelDrops(int port);
+using tool::freeUdpPort;
+using tool::kernelDrops;
 
 // A UDP socket bound to 127.0.0.1 on a system-chosen port, never read: a
 // destination for the sending benchmarks.

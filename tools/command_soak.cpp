@@ -23,6 +23,7 @@
 
 #include "host/host_ids.h"
 #include "tools/commands.h"
+#include "tools/loopback_counters.h"
 #include "tools/tool_host.h"
 
 namespace zephyx::tool {
@@ -55,54 +56,6 @@ bool parseSoakOptions(const std::vector<std::string>& arguments, SoakOptions* op
     }
   }
   return true;
-}
-
-// The resident size in KiB, or -1 where /proc does not say.
-long residentKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.compare(0, 6, "VmRSS:") == 0) return std::stol(line.substr(6));
-  }
-  return -1;
-}
-
-// Datagrams the kernel dropped for the UDP socket bound to `port` on any
-// address: the last column of /proc/net/udp. -1 when it cannot be read.
-long kernelDrops(int port) {
-  std::ifstream table("/proc/net/udp");
-  std::string line;
-  std::getline(table, line);  // the heading
-  char wanted[16];
-  std::snprintf(wanted, sizeof wanted, ":%04X", port);
-  long drops = -1;
-  while (std::getline(table, line)) {
-    std::istringstream fields(line);
-    std::string slot, local;
-    fields >> slot >> local;
-    if (local.size() < 5 || local.compare(local.size() - 5, 5, wanted) != 0) continue;
-    std::string field, last;
-    while (fields >> field) last = field;
-    drops = std::max(drops, 0L) + std::stol(last);
-  }
-  return drops;
-}
-
-// A port the system chose a moment ago; 0 when none.
-int freePort() {
-  const int socketFd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  if (socketFd < 0) return 0;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(socketFd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(socketFd);
-  return port;
 }
 
 // "/soak" with one integer, written once: the payload does not matter.
@@ -235,7 +188,7 @@ int runSoak(const Options& options) {
     OwnedValue shape = host.own(host.makeInteger(0));
     OwnedValue handler = host.own(host.makeSymbol("onOsc"));
     for (int attempt = 0; attempt < 20 && started != "1"; ++attempt) {
-      port = freePort();
+      port = freeUdpPort();
       OwnedValue portValue = host.own(host.makeInteger(port));
       started = host.format(
           object->call("startListening", {portValue.get(), shape.get(), handler.get()}).get());
