@@ -1,10 +1,12 @@
 // zephyx-flood: sends OSC datagrams to 127.0.0.1 at a steady rate, for
 // measuring how a listener holds up under load. Loopback only.
 //
-//   zephyx-flood PORT SECONDS RATE small|arrays [ARRAYS]
+//   zephyx-flood PORT SECONDS RATE small|nine|arrays [ARRAYS]
 //
-// `small` sends a short message with an int and a string; `arrays` sends one
-// message of ARRAYS (default 1000) empty arrays. RATE is datagrams per second.
+// `small` sends a short message with an int and a string; `nine` a 76-byte
+// message of nine arguments (four ints, four floats, a string), a typical
+// control message; `arrays` one message of ARRAYS (default 1000) empty
+// arrays. RATE is datagrams per second. The first int is the sequence.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,6 +44,23 @@ std::vector<char> smallMessage(int32_t sequence) {
   return out;
 }
 
+void appendFloat(std::vector<char>& out, float value) {
+  uint32_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  appendInt(out, static_cast<int32_t>(bits));
+}
+
+std::vector<char> nineMessage(int32_t sequence) {
+  std::vector<char> out;
+  appendPadded(out, "/flood/nine");
+  appendPadded(out, ",iiiiffffs");
+  appendInt(out, sequence);
+  for (int32_t i = 1; i < 4; ++i) appendInt(out, i * 1000);
+  for (int i = 0; i < 4; ++i) appendFloat(out, 0.25f * static_cast<float>(i));
+  appendPadded(out, "nine arguments, 76b");
+  return out;
+}
+
 std::vector<char> arraysMessage(int arrays) {
   std::string tags = ",";
   for (int i = 0; i < arrays; ++i) tags += "[]";
@@ -54,7 +74,7 @@ std::vector<char> arraysMessage(int arrays) {
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::fprintf(stderr, "usage: zephyx-flood PORT SECONDS RATE small|arrays [ARRAYS]\n");
+    std::fprintf(stderr, "usage: zephyx-flood PORT SECONDS RATE small|nine|arrays [ARRAYS]\n");
     return 2;
   }
   const int port = std::atoi(argv[1]);
@@ -63,7 +83,7 @@ int main(int argc, char** argv) {
   const std::string kind = argv[4];
   const int arrays = argc > 5 ? std::atoi(argv[5]) : 1000;
   if (port <= 0 || port > 65535 || seconds <= 0 || rate <= 0 ||
-      (kind != "small" && kind != "arrays")) {
+      (kind != "small" && kind != "nine" && kind != "arrays")) {
     std::fprintf(stderr, "zephyx-flood: bad arguments\n");
     return 2;
   }
@@ -85,9 +105,10 @@ int main(int argc, char** argv) {
     const std::chrono::duration<double> elapsed = Clock::now() - start;
     const int64_t due = static_cast<int64_t>(elapsed.count() * rate);
     while (sent < due) {
-      const std::vector<char> small =
-          kind == "small" ? smallMessage(static_cast<int32_t>(sent)) : std::vector<char>();
-      const std::vector<char>& packet = kind == "small" ? small : heavy;
+      const std::vector<char> numbered = kind == "small" ? smallMessage(static_cast<int32_t>(sent))
+                                         : kind == "nine"  ? nineMessage(static_cast<int32_t>(sent))
+                                                           : std::vector<char>();
+      const std::vector<char>& packet = kind == "arrays" ? heavy : numbered;
       ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to),
                sizeof to);
       ++sent;
@@ -96,6 +117,8 @@ int main(int argc, char** argv) {
   }
   ::close(fd);
   std::printf("sent %lld datagrams of %zu bytes\n", static_cast<long long>(sent),
-              kind == "small" ? smallMessage(0).size() : heavy.size());
+              kind == "small"  ? smallMessage(0).size()
+              : kind == "nine" ? nineMessage(0).size()
+                               : heavy.size());
   return 0;
 }

@@ -9,6 +9,7 @@
 #include "receive/bundle_markers.h"
 #include "receive/message_conversion.h"
 #include "receive/packet_validation.h"
+#include "receive/receive_buffer.h"
 #include "receive/receiving_services.h"
 
 namespace zephyx::receive {
@@ -42,8 +43,10 @@ bool ofxOscReceiver::startReceiving(int32_t port, bool propList, bool byteArrays
   threadFinished.store(false, std::memory_order_release);
 
   try {
+    const OpenSockets before = OpenSockets::now();
     listenSocket = std::make_unique<UdpListeningReceiveSocket>(
         IpEndpointName(IpEndpointName::ANY_ADDRESS, port), this);
+    enlargeReceiveBuffer(before, port);
   } catch (const std::exception& failure) {
     setLastError(failure.what());
     threadFinished.store(true, std::memory_order_release);

@@ -5,11 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <thread>
+
+#if defined(__linux__)
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
 
 #include "tests/support/host_fixture.h"
 #include "tests/support/osc_bytes.h"
 #include "tests/support/udp_loopback.h"
+#include "receive/receive_buffer.h"
 
 namespace zephyx::receive {
 namespace {
@@ -120,6 +128,54 @@ TEST_F(ReceiverTest, AMalformedDatagramIsCountedAndTheThreadGoesOn) {
   ASSERT_EQ(receiver->queuedCount(), 1u) << "nothing of the malformed datagrams was queued";
   EXPECT_EQ(format(receiver->popItem()->body.get()), "[42]");
 }
+
+#if defined(__linux__)
+long systemSetting(const char* path) {
+  long value = -1;
+  std::ifstream(path) >> value;
+  return value;
+}
+
+// The kernel's receive buffer of this process's UDP socket on `port`; 0 when none is found.
+int receiveBufferOnPort(int port) {
+  DIR* fds = ::opendir("/proc/self/fd");
+  int size = 0;
+  while (const dirent* entry = fds != nullptr ? ::readdir(fds) : nullptr) {
+    const int fd = std::atoi(entry->d_name);
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    int type = 0;
+    socklen_t typeLength = sizeof type;
+    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeLength) != 0 || type != SOCK_DGRAM ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        address.sin_family != AF_INET || ntohs(address.sin_port) != port) {
+      continue;
+    }
+    length = sizeof size;
+    ::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, &length);
+  }
+  if (fds != nullptr) ::closedir(fds);
+  return size;
+}
+
+TEST_F(ReceiverTest, TheListeningSocketHoldsMoreThanTheSystemDefault) {
+  const long maximum = systemSetting("/proc/sys/net/core/rmem_max");
+  const long standard = systemSetting("/proc/sys/net/core/rmem_default");
+  ASSERT_GT(maximum, 0);
+  ASSERT_GT(standard, 0);
+  // The kernel keeps twice what it is asked for, up to twice its maximum.
+  const long expected = std::max(standard, 2 * std::min<long>(WantedReceiveBuffer, maximum));
+
+  const int port = startOnFreePort();
+  EXPECT_EQ(receiveBufferOnPort(port), expected);
+  receiver->stopReceiving();
+  EXPECT_EQ(receiveBufferOnPort(port), 0) << "the socket is closed";
+
+  testsupport::PortHolder other;
+  EXPECT_FALSE(receiver->startReceiving(other.port(), false, true, table));
+  EXPECT_EQ(receiveBufferOnPort(other.port()), standard) << "another socket is left alone";
+}
+#endif
 
 }  // namespace
 }  // namespace zephyx::receive
