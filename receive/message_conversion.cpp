@@ -49,6 +49,9 @@ class ArgumentBuilder {
  public:
   ArgumentBuilder(const ConversionSettings& settings, const ReceivingServices& services)
       : settings_(settings), values_(services.values), lists_(services.lists) {
+    if (settings_.asPropList) {
+      for (OwnedValue& key : keys_) key = OwnedValue(values_);
+    }
     open();
   }
 
@@ -60,8 +63,13 @@ class ArgumentBuilder {
       lists_->appendToList(&container, value.ptr());
       return;
     }
-    OwnedValue key(values_);
-    values_->symbolToValue(settings_.typeSymbols->symbols[typeIndex], key.out());
+    // One key value per type name and message, made at its first use:
+    // each pair holds its own reference to it, so arguments of one type
+    // cost no value each for their key.
+    OwnedValue& key = keys_[typeIndex];
+    if (sameValue(key.get(), VoidValue)) {
+      values_->symbolToValue(settings_.typeSymbols->symbols[typeIndex], key.out());
+    }
     lists_->addProp(&container, key.ptr(), value.ptr());
   }
 
@@ -94,6 +102,7 @@ class ArgumentBuilder {
   IHostValues* values_;
   IHostLists* lists_;
   ContainerStack stack_;
+  OwnedValue keys_[TypeNameCount];  // property names, by type index
 };
 
 HostValue makeInteger(IHostValues* values, int32_t number) {
