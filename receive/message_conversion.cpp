@@ -50,10 +50,18 @@ class ArgumentBuilder {
   ArgumentBuilder(const ConversionSettings& settings, const ReceivingServices& services)
       : settings_(settings), values_(services.values), lists_(services.lists) {
     if (settings_.asPropList) {
-      for (OwnedValue& key : keys_) key = OwnedValue(values_);
+      for (HostValue& key : keys_) key = VoidValue;
     }
     open();
   }
+  ~ArgumentBuilder() {
+    if (!settings_.asPropList) return;
+    for (const HostValue& key : keys_) {
+      if (!sameValue(key, VoidValue)) values_->releaseValue(&key);
+    }
+  }
+  ArgumentBuilder(const ArgumentBuilder&) = delete;
+  ArgumentBuilder& operator=(const ArgumentBuilder&) = delete;
 
   // Adds a value made for the current container; takes over its reference.
   void add(HostValue made, int32_t typeIndex) {
@@ -66,11 +74,11 @@ class ArgumentBuilder {
     // One key value per type name and message, made at its first use:
     // each pair holds its own reference to it, so arguments of one type
     // cost no value each for their key.
-    OwnedValue& key = keys_[typeIndex];
-    if (sameValue(key.get(), VoidValue)) {
-      values_->symbolToValue(settings_.typeSymbols->symbols[typeIndex], key.out());
+    HostValue& key = keys_[typeIndex];
+    if (sameValue(key, VoidValue)) {
+      values_->symbolToValue(settings_.typeSymbols->symbols[typeIndex], &key);
     }
-    lists_->addProp(&container, key.ptr(), value.ptr());
+    lists_->addProp(&container, &key, value.ptr());
   }
 
   void openArray() { open(); }
@@ -102,7 +110,9 @@ class ArgumentBuilder {
   IHostValues* values_;
   IHostLists* lists_;
   ContainerStack stack_;
-  OwnedValue keys_[TypeNameCount];  // property names, by type index
+  // Property names by type index, each owned here once made; set up only
+  // for a property list, so that a plain list pays nothing for them.
+  HostValue keys_[TypeNameCount];
 };
 
 HostValue makeInteger(IHostValues* values, int32_t number) {
