@@ -49,8 +49,19 @@ class ArgumentBuilder {
  public:
   ArgumentBuilder(const ConversionSettings& settings, const ReceivingServices& services)
       : settings_(settings), values_(services.values), lists_(services.lists) {
+    if (settings_.asPropList) {
+      for (HostValue& key : keys_) key = VoidValue;
+    }
     open();
   }
+  ~ArgumentBuilder() {
+    if (!settings_.asPropList) return;
+    for (const HostValue& key : keys_) {
+      if (!sameValue(key, VoidValue)) values_->releaseValue(&key);
+    }
+  }
+  ArgumentBuilder(const ArgumentBuilder&) = delete;
+  ArgumentBuilder& operator=(const ArgumentBuilder&) = delete;
 
   // Adds a value made for the current container; takes over its reference.
   void add(HostValue made, int32_t typeIndex) {
@@ -60,9 +71,14 @@ class ArgumentBuilder {
       lists_->appendToList(&container, value.ptr());
       return;
     }
-    OwnedValue key(values_);
-    values_->symbolToValue(settings_.typeSymbols->symbols[typeIndex], key.out());
-    lists_->addProp(&container, key.ptr(), value.ptr());
+    // One key value per type name and message, made at its first use:
+    // each pair holds its own reference to it, so arguments of one type
+    // cost no value each for their key.
+    HostValue& key = keys_[typeIndex];
+    if (sameValue(key, VoidValue)) {
+      values_->symbolToValue(settings_.typeSymbols->symbols[typeIndex], &key);
+    }
+    lists_->addProp(&container, &key, value.ptr());
   }
 
   void openArray() { open(); }
@@ -94,6 +110,9 @@ class ArgumentBuilder {
   IHostValues* values_;
   IHostLists* lists_;
   ContainerStack stack_;
+  // Property names by type index, each owned here once made; set up only
+  // for a property list, so that a plain list pays nothing for them.
+  HostValue keys_[TypeNameCount];
 };
 
 HostValue makeInteger(IHostValues* values, int32_t number) {

@@ -29,12 +29,34 @@ bool writeString(const SendContext& context, PacketWriter& writer, const HostVal
   return writer.put(text.text());
 }
 
+// The "length" member of a byte array, 0 when it has none. Releases all it
+// obtains.
+int32_t lengthOf(const SendContext& context, IHostByteArray& array) {
+  IHostValues* values = context.values;
+  HostSymbol length = NoSymbol;
+  values->stringToSymbol("length", &length);
+  OwnedValue size(values);
+  array.getProp(length, size.out());
+  int32_t number = 0;
+  values->valueToInteger(size.ptr(), &number);
+  return number;
+}
+
+// The contents of a byte array, valid while the value lives, or null.
+const uint8_t* bytesOf(IHostByteArray& array) {
+  uint8_t* bytes = nullptr;
+  array.getBytes(&bytes);
+  return bytes;
+}
+
 // A blob from a byte array, straight from the host's memory. A size the
-// codec cannot take (negative would wrap around) fails the packet.
+// codec cannot take (negative would wrap around) fails the packet. The
+// array's facet is taken once for both its length and its bytes.
 bool writeByteArrayBlob(const SendContext& context, PacketWriter& writer,
                         const HostValue& value) {
-  const int32_t size = byteArrayLength(context, value);
-  const uint8_t* data = byteArrayData(context, value);
+  const InterfaceRef<IHostByteArray> array = byteArrayOf(context, value);
+  const int32_t size = array ? lengthOf(context, *array.get()) : 0;
+  const uint8_t* data = array ? bytesOf(*array.get()) : nullptr;
   if (size < 0 || (size > 0 && data == nullptr)) {
     writer.fail();
     return false;
@@ -128,8 +150,15 @@ bool writeTypedArgument(const SendContext& context, PacketWriter& writer, int32_
 }
 
 int32_t typeIndexOfName(const SendContext& context, const HostValue& name) {
+  if (context.typeSymbols == nullptr) return TypeNone;
+  // Names are nearly always symbols, and only a symbol converts to one:
+  // one call settles those, and only the rest need their kind read.
+  HostSymbol symbol = NoSymbol;
+  if (context.values->valueToSymbol(&name, &symbol) == StatusOk) {
+    return typeIndexOf(*context.typeSymbols, symbol);
+  }
   if (kindOf(context, name) == KindString) return typeIndexOfString(context, name);
-  return typeIndexOfSymbol(context, name);
+  return TypeNone;
 }
 
 }  // namespace
@@ -178,23 +207,12 @@ int32_t typeIndexOfString(const SendContext& context, const HostValue& name) {
 
 const uint8_t* byteArrayData(const SendContext& context, const HostValue& value) {
   const InterfaceRef<IHostByteArray> array = byteArrayOf(context, value);
-  if (!array) return nullptr;
-  uint8_t* bytes = nullptr;
-  array->getBytes(&bytes);
-  return bytes;
+  return array ? bytesOf(*array.get()) : nullptr;
 }
 
 int32_t byteArrayLength(const SendContext& context, const HostValue& value) {
   const InterfaceRef<IHostByteArray> array = byteArrayOf(context, value);
-  if (!array) return 0;
-  IHostValues* values = context.values;
-  HostSymbol length = NoSymbol;
-  values->stringToSymbol("length", &length);
-  OwnedValue size(values);
-  array->getProp(length, size.out());
-  int32_t number = 0;
-  values->valueToInteger(size.ptr(), &number);
-  return number;
+  return array ? lengthOf(context, *array.get()) : 0;
 }
 
 }  // namespace zephyx::send

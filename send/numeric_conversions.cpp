@@ -28,16 +28,4 @@ uint32_t packedWordFromDouble(double number) {
   return static_cast<uint32_t>(static_cast<uint64_t>(int64FromDouble(number)) & 0xffffffffu);
 }
 
-float float32FromDouble(double number) {
-  constexpr float largest = std::numeric_limits<float>::max();
-  // Round to nearest keeps FLT_MAX up to half a unit in the last place
-  // above it (2^103); only from there on is the number infinite as a float.
-  constexpr double overflow = static_cast<double>(largest) + 0x1p103;
-  if (number >= overflow) return std::numeric_limits<float>::infinity();
-  if (number <= -overflow) return -std::numeric_limits<float>::infinity();
-  if (number > static_cast<double>(largest)) return largest;
-  if (number < -static_cast<double>(largest)) return -largest;
-  return static_cast<float>(number);
-}
-
 }  // namespace zephyx::send

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 namespace zephyx::send {
 
@@ -23,7 +24,17 @@ uint32_t packedWordFromDouble(double number);
 
 // Rounded to the nearest float, as the hardware rounds: beyond FLT_MAX by
 // less than half a unit in the last place is still FLT_MAX, further out is
-// the signed infinity.
-float float32FromDouble(double number);
+// the signed infinity. Inline: every float argument sent takes this path.
+inline float float32FromDouble(double number) {
+  constexpr float largest = std::numeric_limits<float>::max();
+  // Round to nearest keeps FLT_MAX up to half a unit in the last place
+  // above it (2^103); only from there on is the number infinite as a float.
+  constexpr double overflow = static_cast<double>(largest) + 0x1p103;
+  if (number >= overflow) return std::numeric_limits<float>::infinity();
+  if (number <= -overflow) return -std::numeric_limits<float>::infinity();
+  if (number > static_cast<double>(largest)) return largest;
+  if (number < -static_cast<double>(largest)) return -largest;
+  return static_cast<float>(number);
+}
 
 }  // namespace zephyx::send

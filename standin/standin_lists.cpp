@@ -4,13 +4,6 @@ namespace zephyx::standin {
 
 StandInLists::StandInLists(ValueTable& table) : HostService(hostids::ListService), table_(table) {}
 
-ValueSlot* StandInLists::live(const HostValue* value) {
-  if (value == nullptr || sameValue(*value, VoidValue)) return nullptr;
-  ValueSlot* slot = table_.find(*value);
-  if (slot == nullptr) table_.noteStaleUse();
-  return slot;
-}
-
 HostStatus ZX_CALL StandInLists::newList(HostValue* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = table_.make(StandInList, [](ValueSlot&) {});
@@ -24,16 +17,19 @@ HostStatus ZX_CALL StandInLists::newPropList(HostValue* out) noexcept {
 }
 
 HostStatus ZX_CALL StandInLists::appendToList(const HostValue* list, const HostValue* value) noexcept {
-  ValueSlot* slot = live(list);
+  ValueSlot* slot = table_.live(list);
   if (slot == nullptr || slot->kind != StandInList || value == nullptr) return ResultHostFailure;
   if (!table_.retain(*value)) return ResultHostFailure;
+  // A list built element by element rarely stops at one: its first
+  // allocation skips the smallest steps of growth.
+  if (slot->items.capacity() == 0) slot->items.reserve(16);
   slot->items.push_back(*value);
   return StatusOk;
 }
 
 HostStatus ZX_CALL StandInLists::addProp(const HostValue* propList, const HostValue* key,
                                          const HostValue* value) noexcept {
-  ValueSlot* slot = live(propList);
+  ValueSlot* slot = table_.live(propList);
   if (slot == nullptr || slot->kind != StandInPropList || key == nullptr || value == nullptr) {
     return ResultHostFailure;
   }
@@ -51,7 +47,7 @@ HostStatus ZX_CALL StandInLists::addProp(const HostValue* propList, const HostVa
 HostStatus ZX_CALL StandInLists::listCount(const HostValue* list, int32_t* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = 0;
-  ValueSlot* slot = live(list);
+  ValueSlot* slot = table_.live(list);
   if (slot == nullptr || (slot->kind != StandInList && slot->kind != StandInPropList)) {
     return ResultHostFailure;
   }
@@ -72,7 +68,7 @@ HostStatus ZX_CALL StandInLists::listGetAt(const HostValue* list, int32_t positi
                                            HostValue* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
-  ValueSlot* slot = live(list);
+  ValueSlot* slot = table_.live(list);
   if (slot == nullptr || (slot->kind != StandInList && slot->kind != StandInPropList)) {
     return ResultHostFailure;
   }
@@ -83,7 +79,7 @@ HostStatus ZX_CALL StandInLists::propNameAt(const HostValue* propList, int32_t p
                                             HostValue* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
-  ValueSlot* slot = live(propList);
+  ValueSlot* slot = table_.live(propList);
   if (slot == nullptr || slot->kind != StandInPropList) return ResultHostFailure;
   return elementAt(slot->keys, position, out);
 }

@@ -22,7 +22,6 @@ class StandInLists final : public HostService<IHostLists> {
                                 HostValue* out) noexcept override;
 
  private:
-  ValueSlot* live(const HostValue* value);
   // Stores a new reference to the element at `position` of `elements`.
   HostStatus elementAt(const std::vector<HostValue>& elements, int32_t position, HostValue* out);
 

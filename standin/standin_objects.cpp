@@ -13,9 +13,9 @@ uint8_t noBytes[1] = {0};
 // reference on the value and lives until its last release.
 class ValueObject final : public IHostByteArray {
  public:
-  ValueObject(StandInObjects& owner, ValueTable& table, SymbolTable& symbols,
+  ValueObject(StandInObjects& owner, ValueTable& table, HostSymbol lengthName,
               const HostValue& value, bool isByteArray)
-      : owner_(owner), table_(table), symbols_(symbols), value_(value),
+      : owner_(owner), table_(table), lengthName_(lengthName), value_(value),
         isByteArray_(isByteArray) {
     table_.retain(value_);
   }
@@ -46,7 +46,7 @@ class ValueObject final : public IHostByteArray {
     if (out == nullptr) return ResultHostFailure;
     *out = VoidValue;
     ValueSlot* slot = table_.find(value_);
-    if (slot == nullptr || property != symbols_.intern("length")) return ResultHostFailure;
+    if (slot == nullptr || property != lengthName_) return ResultHostFailure;
     const auto length = static_cast<int32_t>(slot->bytes.size());
     *out = table_.make(StandInInteger, [&](ValueSlot& made) { made.integer = length; });
     return StatusOk;
@@ -64,7 +64,7 @@ class ValueObject final : public IHostByteArray {
  private:
   StandInObjects& owner_;
   ValueTable& table_;
-  SymbolTable& symbols_;
+  HostSymbol lengthName_;
   HostValue value_;
   bool isByteArray_;
   RefCount references_{1};
@@ -73,7 +73,7 @@ class ValueObject final : public IHostByteArray {
 }  // namespace
 
 StandInObjects::StandInObjects(ValueTable& table, SymbolTable& symbols)
-    : HostService(hostids::ObjectService), table_(table), symbols_(symbols) {}
+    : HostService(hostids::ObjectService), table_(table), lengthName_(symbols.intern("length")) {}
 
 HostStatus ZX_CALL StandInObjects::valueToObject(const HostValue* value, IMoaUnknown** out) noexcept {
   if (out == nullptr) return ResultHostFailure;
@@ -86,7 +86,7 @@ HostStatus ZX_CALL StandInObjects::valueToObject(const HostValue* value, IMoaUnk
   }
   if (slot->kind != StandInByteArray && slot->kind != StandInObject) return ResultHostFailure;
   auto* object =
-      new ValueObject(*this, table_, symbols_, *value, slot->kind == StandInByteArray);
+      new ValueObject(*this, table_, lengthName_, *value, slot->kind == StandInByteArray);
   liveObjects_.fetch_add(1, std::memory_order_acq_rel);
   *out = static_cast<IHostByteArray*>(object);
   return StatusOk;

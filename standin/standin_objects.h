@@ -26,7 +26,7 @@ class StandInObjects final : public HostService<IHostObjects> {
 
  private:
   ValueTable& table_;
-  SymbolTable& symbols_;
+  HostSymbol lengthName_;  // interned once: byte arrays answer their length by it
   std::atomic<bool> failWrites_{false};
   std::atomic<int64_t> liveObjects_{0};
 };

@@ -17,19 +17,12 @@ char emptyText[1] = {'\0'};
 StandInValues::StandInValues(ValueTable& table, SymbolTable& symbols)
     : HostService(hostids::ValueService), table_(table), symbols_(symbols) {}
 
-ValueSlot* StandInValues::live(const HostValue* value) {
-  if (value == nullptr || sameValue(*value, VoidValue)) return nullptr;
-  ValueSlot* slot = table_.find(*value);
-  if (slot == nullptr) table_.noteStaleUse();
-  return slot;
-}
-
 HostStatus ZX_CALL StandInValues::valueType(const HostValue* value, int32_t* kind) noexcept {
   if (kind == nullptr) return ResultHostFailure;
   *kind = KindVoid;
   if (value == nullptr) return ResultHostFailure;
   if (sameValue(*value, VoidValue)) return StatusOk;
-  ValueSlot* slot = live(value);
+  ValueSlot* slot = table_.live(value);
   if (slot == nullptr) return ResultHostFailure;
   *kind = slot->kind;
   return StatusOk;
@@ -38,7 +31,7 @@ HostStatus ZX_CALL StandInValues::valueType(const HostValue* value, int32_t* kin
 HostStatus ZX_CALL StandInValues::valueToInteger(const HostValue* value, int32_t* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = 0;
-  ValueSlot* slot = live(value);
+  ValueSlot* slot = table_.live(value);
   if (slot == nullptr) return ResultHostFailure;
   switch (slot->kind) {
     case StandInInteger:
@@ -57,7 +50,7 @@ HostStatus ZX_CALL StandInValues::valueToInteger(const HostValue* value, int32_t
 HostStatus ZX_CALL StandInValues::valueToDouble(const HostValue* value, double* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = 0.0;
-  ValueSlot* slot = live(value);
+  ValueSlot* slot = table_.live(value);
   if (slot == nullptr) return ResultHostFailure;
   switch (slot->kind) {
     case StandInInteger:
@@ -76,7 +69,7 @@ HostStatus ZX_CALL StandInValues::valueToDouble(const HostValue* value, double* 
 HostStatus ZX_CALL StandInValues::valueToSymbol(const HostValue* value, HostSymbol* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = NoSymbol;
-  ValueSlot* slot = live(value);
+  ValueSlot* slot = table_.live(value);
   if (slot == nullptr || slot->kind != StandInSymbol) return ResultHostFailure;
   *out = slot->symbol;
   return StatusOk;
@@ -86,7 +79,7 @@ HostStatus ZX_CALL StandInValues::copyString(const HostValue* value, char* buffe
                                              int32_t capacity) noexcept {
   if (buffer == nullptr || capacity <= 0) return ResultHostFailure;
   buffer[0] = '\0';
-  ValueSlot* slot = live(value);
+  ValueSlot* slot = table_.live(value);
   if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
   const size_t count = std::min(slot->text.size(), static_cast<size_t>(capacity) - 1);
   std::memcpy(buffer, slot->text.data(), count);
@@ -97,7 +90,7 @@ HostStatus ZX_CALL StandInValues::copyString(const HostValue* value, char* buffe
 HostStatus ZX_CALL StandInValues::stringLength(const HostValue* value, int32_t* out) noexcept {
   if (out == nullptr) return ResultHostFailure;
   *out = 0;
-  ValueSlot* slot = live(value);
+  ValueSlot* slot = table_.live(value);
   if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
   *out = static_cast<int32_t>(slot->text.size());
   return StatusOk;
@@ -106,7 +99,7 @@ HostStatus ZX_CALL StandInValues::stringLength(const HostValue* value, int32_t* 
 HostStatus ZX_CALL StandInValues::lockString(const HostValue* value, char** bytes) noexcept {
   if (bytes == nullptr) return ResultHostFailure;
   *bytes = emptyText;
-  ValueSlot* slot = live(value);
+  ValueSlot* slot = table_.live(value);
   if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
   // std::string keeps a NUL after its bytes, so the text is terminated.
   *bytes = slot->text.data();
@@ -115,7 +108,7 @@ HostStatus ZX_CALL StandInValues::lockString(const HostValue* value, char** byte
 }
 
 HostStatus ZX_CALL StandInValues::unlockString(const HostValue* value) noexcept {
-  ValueSlot* slot = live(value);
+  ValueSlot* slot = table_.live(value);
   if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
   openLocks_.fetch_sub(1, std::memory_order_relaxed);
   return StatusOk;

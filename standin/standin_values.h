@@ -34,8 +34,6 @@ class StandInValues final : public HostService<IHostValues> {
   int64_t openStringLocks() const { return openLocks_.load(std::memory_order_acquire); }
 
  private:
-  // The live slot of a value; counts a stale use when it is not alive.
-  ValueSlot* live(const HostValue* value);
 
   ValueTable& table_;
   SymbolTable& symbols_;

@@ -21,6 +21,7 @@ HostSymbol SymbolTable::intern(std::string_view text) {
   names_.emplace_back(text);
   const auto symbol = static_cast<HostSymbol>(names_.size());
   byFoldedName_.emplace(std::move(folded), symbol);
+  count_.store(symbol, std::memory_order_release);
   return symbol;
 }
 
@@ -31,8 +32,7 @@ std::string SymbolTable::name(HostSymbol symbol) const {
 }
 
 bool SymbolTable::isSymbol(HostSymbol symbol) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return symbol != NoSymbol && symbol <= names_.size();
+  return symbol != NoSymbol && symbol <= count_.load(std::memory_order_acquire);
 }
 
 }  // namespace zephyx::standin

@@ -1,6 +1,7 @@
 // The stand-in host's interned symbols.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -21,6 +22,9 @@ class SymbolTable {
   bool isSymbol(HostSymbol symbol) const;
 
  private:
+  // Symbols are numbered from 1 up and never forgotten, so whether a number
+  // is one needs only how many there are: read without the lock.
+  std::atomic<HostSymbol> count_{0};
   mutable std::mutex mutex_;
   std::unordered_map<std::string, HostSymbol> byFoldedName_;  // guarded by mutex_
   std::deque<std::string> names_;                              // guarded by mutex_; [symbol - 1]

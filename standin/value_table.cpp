@@ -197,6 +197,9 @@ uint32_t ValueTable::takeIndex(ValueHome& home) {
   }
   if (index != 0) {
     home.localHead = slotAt(index).nextFree.load(std::memory_order_relaxed);
+    // The next value made here reads that slot's link first; a slot freed
+    // many values ago has left the cache, so ask for it now.
+    if (home.localHead != 0) __builtin_prefetch(&slotAt(home.localHead), 1);
     return index;
   }
   index = nextFresh_.fetch_add(1, std::memory_order_relaxed);
@@ -219,49 +222,24 @@ bool ValueTable::isValid(const HostValue& value) const {
   return sameValue(value, VoidValue) || find(value) != nullptr;
 }
 
-bool ValueTable::retain(const HostValue& value) {
-  if (sameValue(value, VoidValue)) return true;
-  ValueSlot* slot = find(value);
-  if (slot == nullptr) {
-    noteStaleUse();
-    return false;
-  }
-  slot->refs.fetch_add(1, std::memory_order_relaxed);
-  return true;
-}
-
-bool ValueTable::release(const HostValue& value) {
-  if (sameValue(value, VoidValue)) return true;
-  ValueSlot* slot = find(value);
-  if (slot == nullptr) {
-    invalidReleases_.fetch_add(1, std::memory_order_relaxed);
-    return false;
-  }
-  const int32_t before = slot->refs.fetch_sub(1, std::memory_order_acq_rel);
-  if (before <= 0) {
-    invalidReleases_.fetch_add(1, std::memory_order_relaxed);
-    return false;
-  }
-  if (before > 1) return true;
-
+void ValueTable::freeSlot(ValueSlot& slot, uint32_t index) {
   // Containers release what they hold; done with a work list rather than
   // recursion, since received arrays may nest thousands deep.
   ValueHome& home = homeOfThisThread();
   std::vector<HostValue>& pending = home.children;
-  destroy(home, *slot, value.words[0], pending);
+  destroy(home, slot, index, pending);
   while (!pending.empty()) {
     const HostValue child = pending.back();
     pending.pop_back();
     ValueSlot* childSlot = find(child);
     if (childSlot == nullptr) {
-      invalidReleases_.fetch_add(1, std::memory_order_relaxed);
+      countInvalidRelease();
       continue;
     }
     const int32_t childBefore = childSlot->refs.fetch_sub(1, std::memory_order_acq_rel);
     if (childBefore == 1) destroy(home, *childSlot, child.words[0], pending);
   }
   if (pending.capacity() > 4096) giveBackMemory(pending);
-  return true;
 }
 
 void ValueTable::destroy(ValueHome& home, ValueSlot& slot, uint32_t index,

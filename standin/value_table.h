@@ -30,22 +30,26 @@ struct ValueHome;
 
 // One value. Its fields are written by the thread that makes it, before the
 // value is published, and read afterwards by whoever holds a reference.
-struct ValueSlot {
+// What every call reads or a make and a free write comes first, so that it
+// lies in the slot's first cache line; slots start on a line of their own so
+// that two threads' values never share one.
+struct alignas(64) ValueSlot {
   std::atomic<uint32_t> serial{0};  // 0 while the slot is free
   std::atomic<int32_t> refs{0};
   int32_t kind = StandInVoid;
   int32_t integer = 0;
   double number = 0.0;
   HostSymbol symbol = NoSymbol;
-  std::string text;               // string bytes (NULs allowed), object name
-  std::vector<HostValue> items;   // list elements, property-list values
-  std::vector<HostValue> keys;    // property-list keys
-  std::vector<uint8_t> bytes;     // byte-array contents
 
   // The table's bookkeeping.
   uint32_t lastSerial = 0;           // the serial this slot gave out last
   std::atomic<uint32_t> nextFree{0};  // the next free slot while this one is free
   ValueHome* home = nullptr;         // the free list this slot returns to
+
+  std::string text;               // string bytes (NULs allowed), object name
+  std::vector<HostValue> items;   // list elements, property-list values
+  std::vector<HostValue> keys;    // property-list keys
+  std::vector<uint8_t> bytes;     // byte-array contents
 };
 
 // Values live in slots that never move. A HostValue is (slot index, serial):
@@ -95,9 +99,36 @@ class ValueTable {
   // True when `value` is VOID or alive.
   bool isValid(const HostValue& value) const;
 
-  // False (and counted) when the value is not alive.
-  bool retain(const HostValue& value);
-  bool release(const HostValue& value);
+  // The live slot of `value`, or null when it is VOID; a value that is not
+  // alive is counted as a stale use. For the services' reads.
+  ValueSlot* live(const HostValue* value) {
+    if (value == nullptr || sameValue(*value, VoidValue)) return nullptr;
+    ValueSlot* slot = find(*value);
+    if (slot == nullptr) noteStaleUse();
+    return slot;
+  }
+
+  // False (and counted) when the value is not alive. Inline: every element
+  // read from a list costs one of each.
+  bool retain(const HostValue& value) {
+    if (sameValue(value, VoidValue)) return true;
+    ValueSlot* slot = find(value);
+    if (slot == nullptr) {
+      noteStaleUse();
+      return false;
+    }
+    slot->refs.fetch_add(1, std::memory_order_relaxed);
+    return true;
+  }
+  bool release(const HostValue& value) {
+    ValueSlot* slot = find(value);
+    if (slot == nullptr) return sameValue(value, VoidValue) || countInvalidRelease();
+    const int32_t before = slot->refs.fetch_sub(1, std::memory_order_acq_rel);
+    if (before > 1) return true;
+    if (before <= 0) return countInvalidRelease();
+    freeSlot(*slot, value.words[0]);
+    return true;
+  }
 
   // Counted whenever an operation meets a value that is no longer alive.
   void noteStaleUse() { staleUses_.fetch_add(1, std::memory_order_relaxed); }
@@ -129,6 +160,13 @@ class ValueTable {
   }
   ValueSlot& freshSlotAt(uint32_t index);
   HostValue publish(ValueHome& home, uint32_t index, ValueSlot& slot);
+  // Always false, for release's answer.
+  bool countInvalidRelease() {
+    invalidReleases_.fetch_add(1, std::memory_order_relaxed);
+    return false;
+  }
+  // The last reference to `slot` is gone: frees it and what it holds.
+  void freeSlot(ValueSlot& slot, uint32_t index);
   void destroy(ValueHome& home, ValueSlot& slot, uint32_t index, std::vector<HostValue>& children);
 
   const uint64_t id_;  // never reused, unlike the table's address
