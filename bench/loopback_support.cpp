@@ -1,5 +1,7 @@
 #include "loopback_support.h"
 
+#include "datagram_batch.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -82,7 +84,7 @@ void PacedSender::join() {
 void PacedSender::run() {
   const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
   const sockaddr_in to = loopback(port_);
-  std::vector<char> message = timedMessage();
+  std::vector<std::vector<char>> burst;
   const auto total = static_cast<int64_t>(rate_ * seconds_);
   constexpr auto Tick = std::chrono::microseconds(250);
   const auto start = Clock::now();
@@ -93,13 +95,14 @@ void PacedSender::run() {
     // more, never fewer, and the rate holds on average.
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     const int64_t due = std::min<int64_t>(total, static_cast<int64_t>(elapsed * rate_) + 1);
-    for (; done < due; ++done) {
-      stampTimedMessage(message, steadyNowNs(), static_cast<int32_t>(done));
-      if (::sendto(fd, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                   sizeof to) < 0) {
-        failed_.fetch_add(1, std::memory_order_relaxed);
-      }
+    burst.resize(static_cast<size_t>(due - done), timedMessage());
+    const int64_t now = steadyNowNs();
+    for (size_t i = 0; i < burst.size(); ++i) {
+      stampTimedMessage(burst[i], now, static_cast<int32_t>(done + static_cast<int64_t>(i)));
     }
+    const int64_t delivered = sendDatagrams(fd, to, burst);
+    failed_.fetch_add(static_cast<int64_t>(burst.size()) - delivered, std::memory_order_relaxed);
+    done = due;
     sent_.store(done, std::memory_order_release);
     tick += Tick;
     std::this_thread::sleep_until(tick);

@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "datagram_batch.h"
+
 namespace {
 
 void appendPadded(std::vector<char>& out, const std::string& text) {
@@ -99,24 +101,26 @@ int main(int argc, char** argv) {
   const auto start = Clock::now();
   const auto end = start + std::chrono::duration_cast<Clock::duration>(
                                std::chrono::duration<double>(seconds));
-  int64_t sent = 0;
+  int64_t sent = 0;       // due by the schedule
+  int64_t delivered = 0;  // taken by the kernel
+  std::vector<std::vector<char>> burst;
   // Sends in small bursts, catching up with the schedule after each sleep.
   while (Clock::now() < end) {
     const std::chrono::duration<double> elapsed = Clock::now() - start;
     const int64_t due = static_cast<int64_t>(elapsed.count() * rate);
-    while (sent < due) {
-      const std::vector<char> numbered = kind == "small" ? smallMessage(static_cast<int32_t>(sent))
-                                         : kind == "nine"  ? nineMessage(static_cast<int32_t>(sent))
-                                                           : std::vector<char>();
-      const std::vector<char>& packet = kind == "arrays" ? heavy : numbered;
-      ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-               sizeof to);
-      ++sent;
+    burst.clear();
+    for (int64_t next = sent; next < due; ++next) {
+      const auto sequence = static_cast<int32_t>(next);
+      burst.push_back(kind == "small"  ? smallMessage(sequence)
+                      : kind == "nine" ? nineMessage(sequence)
+                                       : heavy);
     }
+    delivered += zephyx::bench::sendDatagrams(fd, to, burst);
+    sent = due;
     std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
   ::close(fd);
-  std::printf("sent %lld datagrams of %zu bytes\n", static_cast<long long>(sent),
+  std::printf("sent %lld datagrams of %zu bytes\n", static_cast<long long>(delivered),
               kind == "small"  ? smallMessage(0).size()
               : kind == "nine" ? nineMessage(0).size()
                                : heavy.size());
