@@ -1,5 +1,6 @@
 #include "standin/lingo_notation.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -86,6 +87,13 @@ uint64_t identity(const HostValue& value) {
 
 std::string formatLingo(const ValueTable& table, const SymbolTable& symbols,
                         const HostValue& value) {
+  std::string out;
+  appendLingo(out, table, symbols, value);
+  return out;
+}
+
+void appendLingo(std::string& out, const ValueTable& table, const SymbolTable& symbols,
+                 const HostValue& value) {
   // Values made by other code can nest far deeper than the call stack
   // allows, so containers are walked with an explicit stack.
   struct Frame {
@@ -94,8 +102,18 @@ std::string formatLingo(const ValueTable& table, const SymbolTable& symbols,
     size_t next;  // for a property list, keys and values alternate
   };
   std::vector<Frame> stack;
-  std::unordered_set<uint64_t> open;
-  std::string out;
+  // The open lists are the frames on the stack. The shallow ones, all there
+  // usually are, are searched in place; deeper ones are also kept in a set,
+  // so that deep nesting costs no quadratic search.
+  constexpr size_t ScannedDepth = 64;
+  std::unordered_set<uint64_t> deepOpen;
+  const auto isOpen = [&](uint64_t id) {
+    const size_t scanned = std::min(stack.size(), ScannedDepth);
+    for (size_t i = 0; i < scanned; ++i) {
+      if (stack[i].id == id) return true;
+    }
+    return stack.size() > ScannedDepth && deepOpen.count(id) != 0;
+  };
 
   auto emit = [&](const HostValue& item) {
     if (sameValue(item, VoidValue)) {
@@ -111,9 +129,12 @@ std::string formatLingo(const ValueTable& table, const SymbolTable& symbols,
       case StandInVoid:
         out += "VOID";
         break;
-      case StandInInteger:
-        out += std::to_string(slot->integer);
+      case StandInInteger: {
+        char digits[16];
+        const auto written = std::to_chars(digits, digits + sizeof digits, slot->integer);
+        out.append(digits, static_cast<size_t>(written.ptr - digits));
         break;
+      }
       case StandInFloat:
         appendFloat(out, slot->number);
         break;
@@ -148,13 +169,13 @@ std::string formatLingo(const ValueTable& table, const SymbolTable& symbols,
       case StandInList:
       case StandInPropList: {
         const uint64_t id = identity(item);
-        if (open.count(id) != 0) {
+        if (isOpen(id)) {
           out += "<cycle>";
         } else if (slot->items.empty()) {
           out += slot->kind == StandInList ? "[]" : "[:]";
         } else {
           out += '[';
-          open.insert(id);
+          if (stack.size() >= ScannedDepth) deepOpen.insert(id);
           stack.push_back(Frame{slot, id, 0});
         }
         break;
@@ -173,7 +194,7 @@ std::string formatLingo(const ValueTable& table, const SymbolTable& symbols,
     const size_t steps = frame.slot->items.size() * (prop ? 2 : 1);
     if (frame.next >= steps) {
       out += ']';
-      open.erase(frame.id);
+      if (stack.size() > ScannedDepth) deepOpen.erase(frame.id);
       stack.pop_back();
       continue;
     }
@@ -190,7 +211,6 @@ std::string formatLingo(const ValueTable& table, const SymbolTable& symbols,
       emit(frame.slot->items[frame.next / 2]);
     }
   }
-  return out;
 }
 
 namespace {

@@ -27,6 +27,9 @@ constexpr int LingoMaxDepth = 256;
 // `<dead value>`.
 std::string formatLingo(const ValueTable& table, const SymbolTable& symbols,
                         const HostValue& value);
+// The same, appended to `out`: a caller writing many values keeps one buffer.
+void appendLingo(std::string& out, const ValueTable& table, const SymbolTable& symbols,
+                 const HostValue& value);
 
 struct LingoParseResult {
   bool ok = false;

@@ -76,6 +76,10 @@ std::string StandInHost::format(const HostValue& value) const {
   return formatLingo(table_, symbols_, value);
 }
 
+void StandInHost::appendFormatted(std::string& out, const HostValue& value) const {
+  appendLingo(out, table_, symbols_, value);
+}
+
 LingoParseResult StandInHost::parse(std::string_view text) {
   return parseLingo(table_, symbols_, text);
 }

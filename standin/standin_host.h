@@ -66,6 +66,8 @@ class StandInHost {
   OwnedValue own(const HostValue& value) { return OwnedValue::adopt(&values_, value); }
   void release(const HostValue& value) { table_.release(value); }
   std::string format(const HostValue& value) const;
+  // The same, appended to `out`.
+  void appendFormatted(std::string& out, const HostValue& value) const;
   // The value owned by the caller, or the parser's error.
   LingoParseResult parse(std::string_view text);
   std::string symbolName(HostSymbol symbol) const { return symbols_.name(symbol); }

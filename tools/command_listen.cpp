@@ -65,8 +65,11 @@ bool parseListenOptions(const std::vector<std::string>& arguments, ListenOptions
 class LineOutput {
  public:
   ~LineOutput() { flush(); }
-  void add(const std::string& line) {
-    buffer_ += line;
+  // `write` appends one line's text, without its line feed, to the buffer
+  // it is given: no string per line.
+  template <typename Write>
+  void add(Write write) {
+    write(buffer_);
     buffer_ += '\n';
     if (buffer_.size() >= FlushSize) flush();
   }
@@ -118,7 +121,7 @@ int runListen(const Options& options) {
   LineOutput output;
   int32_t calls = 0;
   host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall& call) {
-    output.add(formatArguments(host, call));
+    output.add([&](std::string& line) { appendArguments(line, host, call); });
     if (++calls == listen.count) object->call("stopListening");
     return StatusOk;
   });

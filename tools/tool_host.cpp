@@ -73,11 +73,16 @@ std::string callWithLiterals(standin::StandInHost& host, standin::LingoObject& o
 
 std::string formatArguments(standin::StandInHost& host, const standin::HandlerCall& call) {
   std::string line;
-  for (int32_t i = 0; i < call.count; ++i) {
-    if (i > 0) line += ", ";
-    line += host.format(call.args[i]);
-  }
+  appendArguments(line, host, call);
   return line;
+}
+
+void appendArguments(std::string& out, standin::StandInHost& host,
+                     const standin::HandlerCall& call) {
+  for (int32_t i = 0; i < call.count; ++i) {
+    if (i > 0) out += ", ";
+    host.appendFormatted(out, call.args[i]);
+  }
 }
 
 }  // namespace zephyx::tool

@@ -53,5 +53,8 @@ std::string callWithLiterals(standin::StandInHost& host, standin::LingoObject& o
 
 // The arguments of one handler call in Lingo notation, joined by ", ".
 std::string formatArguments(standin::StandInHost& host, const standin::HandlerCall& call);
+// The same, appended to `out`.
+void appendArguments(std::string& out, standin::StandInHost& host,
+                     const standin::HandlerCall& call);
 
 }  // namespace zephyx::tool
