@@ -193,6 +193,26 @@ TEST_F(LingoFormat, CycleIsMarkedNotFollowed) {
   EXPECT_EQ(host.format(props), "[#self: <cycle>]");
   host.clearContainer(props);
   host.release(props);
+
+  // Cycles back to the top, to the middle and to the innermost list itself,
+  // at depths around where open lists stop being searched in place.
+  for (const int depth : {3, 63, 64, 65, 66, 200}) {
+    for (const int backTo : {0, depth / 2, depth - 1}) {
+      std::vector<HostValue> levels = {host.makeList({})};
+      for (int i = 1; i < depth; ++i) {
+        HostValue child = host.makeList({});
+        ASSERT_EQ(host.lists().appendToList(&levels.back(), &child), StatusOk);
+        host.release(child);  // held by its parent
+        levels.push_back(child);
+      }
+      ASSERT_EQ(host.lists().appendToList(&levels.back(), &levels[backTo]), StatusOk);
+      EXPECT_EQ(host.format(levels[0]),
+                std::string(depth, '[') + "<cycle>" + std::string(depth, ']'))
+          << depth << " back to level " << backTo;
+      host.clearContainer(levels.back());
+      host.release(levels[0]);
+    }
+  }
 }
 
 TEST_F(LingoFormat, SharedElementIsNotACycle) {
