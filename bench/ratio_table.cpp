@@ -1,6 +1,7 @@
 // zephyx_ratio_table: the library's hot paths side by side with the least
 // the same work can cost (oscpack alone, bare sockets), in one process, and
 // a table of the ratios at the end. Run through scripts/bench.
+#include <algorithm>
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
@@ -382,6 +383,9 @@ void registerBenchmarks(int64_t iterations) {
 }
 
 // Keeps every run's time per iteration (ns) by name, and prints as usual.
+// Each pair runs several times, interleaved with the others; the table
+// takes the median, so a moment in which the machine is busy elsewhere
+// does not decide a ratio.
 class CollectingReporter : public benchmark::ConsoleReporter {
  public:
   // Colours only on a terminal, so that a saved table stays plain text.
@@ -390,15 +394,19 @@ class CollectingReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
       const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
-      nanoseconds[run.benchmark_name()] = seconds * 1e9;
+      nanoseconds[run.benchmark_name()].push_back(seconds * 1e9);
     }
     ConsoleReporter::ReportRuns(runs);
   }
   double ns(const std::string& name) const {
     const auto found = nanoseconds.find(name);
-    return found == nanoseconds.end() ? 0.0 : found->second;
+    if (found == nanoseconds.end() || found->second.empty()) return 0.0;
+    std::vector<double> times = found->second;
+    std::nth_element(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(times.size() / 2),
+                     times.end());
+    return times[times.size() / 2];
   }
-  std::map<std::string, double> nanoseconds;
+  std::map<std::string, std::vector<double>> nanoseconds;
 };
 
 const char* verdict(bool met) { return met ? "met" : "NOT MET"; }
@@ -444,7 +452,11 @@ int main(int argc, char** argv) {
   std::vector<int> rates = {25000, 50000, 100000, 150000, 200000};
   bool e2e = true;
   int64_t iterations = 0;
-  std::vector<char*> passOn = {argv[0]};
+  // Defaults for Google Benchmark; flags given later win.
+  char repetitions[] = "--benchmark_repetitions=5";
+  char interleaving[] = "--benchmark_enable_random_interleaving=true";
+  char minimumTime[] = "--benchmark_min_time=0.2";
+  std::vector<char*> passOn = {argv[0], repetitions, interleaving, minimumTime};
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--no-e2e") {
