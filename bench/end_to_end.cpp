@@ -149,7 +149,7 @@ StreamResult streamIntoZephyx(int rate, double seconds, Latency* latency, int re
   result.receiveBuffer = receiveBufferOf(socketFd);
   const long dropsBefore = std::max(0L, kernelDrops(port));
   {
-    PacedSender sender(port, rate, seconds);
+    PacedSender sender(port, rate, seconds, latency != nullptr);
     result.longestPumpGapMs = pumpUntilQuiet(host, sender, [&] { return delivered; });
     result.sent = sender.sent() - sender.failed();
   }

@@ -72,8 +72,8 @@ int64_t steadyNowNs() {
       .count();
 }
 
-PacedSender::PacedSender(int port, int rate, double seconds)
-    : port_(port), rate_(rate), seconds_(seconds), thread_([this] { run(); }) {}
+PacedSender::PacedSender(int port, int rate, double seconds, bool oneByOne)
+    : port_(port), rate_(rate), seconds_(seconds), oneByOne_(oneByOne), thread_([this] { run(); }) {}
 
 PacedSender::~PacedSender() { join(); }
 
@@ -95,14 +95,16 @@ void PacedSender::run() {
     // more, never fewer, and the rate holds on average.
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     const int64_t due = std::min<int64_t>(total, static_cast<int64_t>(elapsed * rate_) + 1);
-    burst.resize(static_cast<size_t>(due - done), timedMessage());
-    const int64_t now = steadyNowNs();
-    for (size_t i = 0; i < burst.size(); ++i) {
-      stampTimedMessage(burst[i], now, static_cast<int32_t>(done + static_cast<int64_t>(i)));
+    burst.resize(oneByOne_ ? 1 : static_cast<size_t>(due - done), timedMessage());
+    while (done < due) {
+      const int64_t now = steadyNowNs();
+      for (size_t i = 0; i < burst.size(); ++i) {
+        stampTimedMessage(burst[i], now, static_cast<int32_t>(done + static_cast<int64_t>(i)));
+      }
+      const int64_t delivered = sendDatagrams(fd, to, burst);
+      failed_.fetch_add(static_cast<int64_t>(burst.size()) - delivered, std::memory_order_relaxed);
+      done += static_cast<int64_t>(burst.size());
     }
-    const int64_t delivered = sendDatagrams(fd, to, burst);
-    failed_.fetch_add(static_cast<int64_t>(burst.size()) - delivered, std::memory_order_relaxed);
-    done = due;
     sent_.store(done, std::memory_order_release);
     tick += Tick;
     std::this_thread::sleep_until(tick);

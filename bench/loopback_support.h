@@ -37,10 +37,12 @@ void stampTimedMessage(std::vector<char>& message, int64_t sentNs, int32_t seque
 int64_t steadyNowNs();
 
 // Sends `rate` messages a second to 127.0.0.1:port for `seconds`, in bursts
-// every quarter millisecond, each stamped with its send time.
+// every quarter millisecond, each stamped with its send time. A burst goes
+// to the kernel in one call, or, `oneByOne`, a call per message, as a sender
+// on another machine would deliver them: for timing each message.
 class PacedSender {
  public:
-  PacedSender(int port, int rate, double seconds);
+  PacedSender(int port, int rate, double seconds, bool oneByOne = false);
   ~PacedSender();
   PacedSender(const PacedSender&) = delete;
   PacedSender& operator=(const PacedSender&) = delete;
@@ -54,6 +56,7 @@ class PacedSender {
   const int port_;
   const int rate_;
   const double seconds_;
+  const bool oneByOne_;
   std::atomic<int64_t> sent_{0};
   std::atomic<int64_t> failed_{0};
   std::atomic<bool> done_{false};
