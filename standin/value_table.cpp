@@ -244,17 +244,23 @@ void ValueTable::freeSlot(ValueSlot& slot, uint32_t index) {
 
 void ValueTable::destroy(ValueHome& home, ValueSlot& slot, uint32_t index,
                          std::vector<HostValue>& children) {
-  for (const HostValue& item : slot.items) {
-    if (!sameValue(item, VoidValue)) children.push_back(item);
+  // Only lists hold elements and only byte arrays bytes, so a number's or a
+  // string's slot is done with in its first lines: values are often freed
+  // on another core than the one that made them, and each line touched is
+  // a transfer between the two.
+  if (slot.kind == StandInList || slot.kind == StandInPropList) {
+    for (const HostValue& item : slot.items) {
+      if (!sameValue(item, VoidValue)) children.push_back(item);
+    }
+    for (const HostValue& key : slot.keys) {
+      if (!sameValue(key, VoidValue)) children.push_back(key);
+    }
+    // A free slot holds little memory, so the table's size follows the
+    // values alive now rather than the largest each slot ever held.
+    keepSmallMemory(slot.items);
+    keepSmallMemory(slot.keys);
   }
-  for (const HostValue& key : slot.keys) {
-    if (!sameValue(key, VoidValue)) children.push_back(key);
-  }
-  // A free slot holds no memory, so the table's size follows the values
-  // alive now rather than the largest each slot ever held.
-  keepSmallMemory(slot.items);
-  keepSmallMemory(slot.keys);
-  keepSmallMemory(slot.bytes);
+  if (slot.kind == StandInByteArray) giveBackMemory(slot.bytes);
   keepSmallMemory(slot.text);
   slot.kind = StandInVoid;
   slot.integer = 0;

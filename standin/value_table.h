@@ -61,8 +61,9 @@ struct alignas(64) ValueSlot {
 // threads hand back the slots of its values that they free. A slot always
 // returns to the home that made it, so a receiving thread that makes values
 // the host thread frees gets every slot back, and neither thread waits for
-// the other. Freed slots give back their strings' and lists' memory beyond a
-// few hundred bytes; smaller containers keep it for the slot's next value.
+// the other. Freed slots give back a byte array's memory, and their strings'
+// and lists' beyond a few hundred bytes; smaller ones keep it for the slot's
+// next value.
 class ValueTable {
  public:
   ValueTable();
