@@ -43,10 +43,11 @@ bool ofxOscReceiver::startReceiving(int32_t port, bool propList, bool byteArrays
   threadFinished.store(false, std::memory_order_release);
 
   try {
-    const OpenSockets before = OpenSockets::now();
+    // The codec makes its socket first, before its wake-up pipe.
+    const int descriptor = nextSocketDescriptor();
     listenSocket = std::make_unique<UdpListeningReceiveSocket>(
         IpEndpointName(IpEndpointName::ANY_ADDRESS, port), this);
-    enlargeReceiveBuffer(before, port);
+    enlargeReceiveBuffer(descriptor, port);
   } catch (const std::exception& failure) {
     setLastError(failure.what());
     threadFinished.store(true, std::memory_order_release);
