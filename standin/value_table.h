@@ -44,6 +44,9 @@ struct alignas(64) ValueSlot {
   // The table's bookkeeping.
   uint32_t lastSerial = 0;           // the serial this slot gave out last
   std::atomic<uint32_t> nextFree{0};  // the next free slot while this one is free
+  // A free slot a few places further down a handed-back list, 0 if none: a
+  // hint for fetching that slot's memory early. Never followed otherwise.
+  uint32_t laterFree = 0;
   ValueHome* home = nullptr;         // the free list this slot returns to
 
   std::string text;               // string bytes (NULs allowed), object name
