@@ -175,6 +175,8 @@ void appendLingo(std::string& out, const ValueTable& table, const SymbolTable& s
           out += slot->kind == StandInList ? "[]" : "[:]";
         } else {
           out += '[';
+          for (const HostValue& element : slot->items) table.prefetch(element);
+          for (const HostValue& key : slot->keys) table.prefetch(key);
           if (stack.size() >= ScannedDepth) deepOpen.insert(id);
           stack.push_back(Frame{slot, id, 0});
         }

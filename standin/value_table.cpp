@@ -254,10 +254,14 @@ void ValueTable::destroy(ValueHome& home, ValueSlot& slot, uint32_t index,
   // a transfer between the two.
   if (slot.kind == StandInList || slot.kind == StandInPropList) {
     for (const HostValue& item : slot.items) {
-      if (!sameValue(item, VoidValue)) children.push_back(item);
+      if (sameValue(item, VoidValue)) continue;
+      children.push_back(item);
+      prefetch(item);
     }
     for (const HostValue& key : slot.keys) {
-      if (!sameValue(key, VoidValue)) children.push_back(key);
+      if (sameValue(key, VoidValue)) continue;
+      children.push_back(key);
+      prefetch(key);
     }
     // A free slot holds little memory, so the table's size follows the
     // values alive now rather than the largest each slot ever held.

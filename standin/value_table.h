@@ -100,6 +100,16 @@ class ValueTable {
     if (serial == 0 || serial != value.words[1]) return nullptr;
     return &slot;
   }
+  // Asks for the memory of `value`'s slot without waiting for it. A list's
+  // elements were often made on another core: fetched together, their
+  // transfers overlap instead of coming one after another. Only a hint; any
+  // value, dead or never made, is safe here.
+  void prefetch(const HostValue& value) const {
+    const uint32_t chunkIndex = value.words[0] >> ChunkBits;
+    if (chunkIndex >= MaxChunks) return;
+    const ValueSlot* chunk = chunks_[chunkIndex].load(std::memory_order_acquire);
+    if (chunk != nullptr) __builtin_prefetch(&chunk[value.words[0] & (ChunkSize - 1)]);
+  }
   // True when `value` is VOID or alive.
   bool isValid(const HostValue& value) const;
 
