@@ -102,13 +102,18 @@ class ValueTable {
   }
   // Asks for the memory of `value`'s slot without waiting for it. A list's
   // elements were often made on another core: fetched together, their
-  // transfers overlap instead of coming one after another. Only a hint; any
-  // value, dead or never made, is safe here.
+  // transfers overlap instead of coming one after another. The first two
+  // lines (counts, scalars, a string's and a list's headers), and for
+  // writing, since a value read on the host thread is usually released
+  // there next. Only a hint; any value, dead or never made, is safe here.
   void prefetch(const HostValue& value) const {
     const uint32_t chunkIndex = value.words[0] >> ChunkBits;
     if (chunkIndex >= MaxChunks) return;
     const ValueSlot* chunk = chunks_[chunkIndex].load(std::memory_order_acquire);
-    if (chunk != nullptr) __builtin_prefetch(&chunk[value.words[0] & (ChunkSize - 1)]);
+    if (chunk == nullptr) return;
+    const char* slot = reinterpret_cast<const char*>(&chunk[value.words[0] & (ChunkSize - 1)]);
+    __builtin_prefetch(slot, 1);
+    __builtin_prefetch(slot + 64, 1);
   }
   // True when `value` is VOID or alive.
   bool isValid(const HostValue& value) const;
