@@ -16,9 +16,6 @@
 #include <string>
 
 namespace zephyx::bench {
-namespace {
-
-using Clock = std::chrono::steady_clock;
 
 sockaddr_in loopback(int port) {
   sockaddr_in address{};
@@ -27,6 +24,10 @@ sockaddr_in loopback(int port) {
   address.sin_port = htons(static_cast<uint16_t>(port));
   return address;
 }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // Offsets in timedMessage(): "/bench/e2e\0\0" (12), ",hiiiiiiii\0\0" (12).
 constexpr size_t TimeOffset = 24;

@@ -2,6 +2,8 @@
 // kernel's drop counter for a port, and a paced sender. 127.0.0.1 only.
 #pragma once
 
+#include <netinet/in.h>
+
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -10,6 +12,9 @@
 #include "tools/loopback_counters.h"
 
 namespace zephyx::bench {
+
+// 127.0.0.1:port.
+sockaddr_in loopback(int port);
 
 using tool::freeUdpPort;
 using tool::kernelDrops;

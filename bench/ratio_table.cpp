@@ -181,10 +181,7 @@ void BM_SendZephyx(benchmark::State& state) {
 void BM_SendSocketPerCall(benchmark::State& state) {
   SinkSocket sink;
   const std::vector<char> packet = directPacket(Typed);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  to.sin_port = htons(static_cast<uint16_t>(sink.port()));
+  const sockaddr_in to = loopback(sink.port());
   for (auto _ : state) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -197,10 +194,7 @@ void BM_SendSocketPerCall(benchmark::State& state) {
 void BM_SendPersistentSocket(benchmark::State& state) {
   SinkSocket sink;
   const std::vector<char> packet = directPacket(Typed);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  to.sin_port = htons(static_cast<uint16_t>(sink.port()));
+  const sockaddr_in to = loopback(sink.port());
   const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
   ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to);
   for (auto _ : state) {
