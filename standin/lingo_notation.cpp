@@ -102,18 +102,8 @@ void appendLingo(std::string& out, const ValueTable& table, const SymbolTable& s
     size_t next;  // for a property list, keys and values alternate
   };
   std::vector<Frame> stack;
-  // The open lists are the frames on the stack. The shallow ones, all there
-  // usually are, are searched in place; deeper ones are also kept in a set,
-  // so that deep nesting costs no quadratic search.
-  constexpr size_t ScannedDepth = 64;
-  std::unordered_set<uint64_t> deepOpen;
-  const auto isOpen = [&](uint64_t id) {
-    const size_t scanned = std::min(stack.size(), ScannedDepth);
-    for (size_t i = 0; i < scanned; ++i) {
-      if (stack[i].id == id) return true;
-    }
-    return stack.size() > ScannedDepth && deepOpen.count(id) != 0;
-  };
+  // The lists open on the stack; one reached again through itself is a cycle.
+  std::unordered_set<uint64_t> open;
 
   auto emit = [&](const HostValue& item) {
     if (sameValue(item, VoidValue)) {
@@ -169,15 +159,13 @@ void appendLingo(std::string& out, const ValueTable& table, const SymbolTable& s
       case StandInList:
       case StandInPropList: {
         const uint64_t id = identity(item);
-        if (isOpen(id)) {
+        if (open.count(id) != 0) {
           out += "<cycle>";
         } else if (slot->items.empty()) {
           out += slot->kind == StandInList ? "[]" : "[:]";
         } else {
           out += '[';
-          for (const HostValue& element : slot->items) table.prefetch(element);
-          for (const HostValue& key : slot->keys) table.prefetch(key);
-          if (stack.size() >= ScannedDepth) deepOpen.insert(id);
+          open.insert(id);
           stack.push_back(Frame{slot, id, 0});
         }
         break;
@@ -196,7 +184,7 @@ void appendLingo(std::string& out, const ValueTable& table, const SymbolTable& s
     const size_t steps = frame.slot->items.size() * (prop ? 2 : 1);
     if (frame.next >= steps) {
       out += ']';
-      if (stack.size() > ScannedDepth) deepOpen.erase(frame.id);
+      open.erase(frame.id);
       stack.pop_back();
       continue;
     }

@@ -317,8 +317,8 @@ TEST_F(LingoParse, ListsOwnTheirElements) {
   EXPECT_TRUE(sameValue(inner.items[1], VoidValue));
   EXPECT_EQ(slotOf(list.items[2]).kind, standin::StandInList);
   EXPECT_TRUE(slotOf(list.items[2]).items.empty());
-  EXPECT_EQ(slotOf(list.items[0]).refs.load(), 1);
-  EXPECT_EQ(inner.refs.load(), 1);
+  EXPECT_EQ(slotOf(list.items[0]).refs, 1);
+  EXPECT_EQ(inner.refs, 1);
   host.release(result.value);
 }
 
