@@ -18,6 +18,23 @@ if(NOT EXISTS ${oscpack_source_dir}/osc/OscTypes.cpp)
   endif()
 endif()
 
+# oscpack takes every x86_64 target for LP64 and makes its 64-bit integers
+# `long`, which 64-bit Windows keeps at 32 bits: int64 and time-tag
+# arguments would be cut short. Its headers are read by our code as well, so
+# the fetched copy is corrected in place.
+set(oscpack_types_header ${oscpack_source_dir}/osc/OscTypes.h)
+set(oscpack_lp64_test "#elif defined(__x86_64__) || defined(_M_X64)\n")
+set(oscpack_lp64_only "#elif (defined(__x86_64__) || defined(_M_X64)) && !defined(_WIN64)\n")
+file(READ ${oscpack_types_header} oscpack_types)
+string(FIND "${oscpack_types}" "${oscpack_lp64_only}" oscpack_corrected_at)
+string(FIND "${oscpack_types}" "${oscpack_lp64_test}" oscpack_lp64_at)
+if(oscpack_corrected_at EQUAL -1 AND oscpack_lp64_at EQUAL -1)
+  message(FATAL_ERROR "oscpack's OscTypes.h is not the one this build knows how to correct")
+elseif(oscpack_corrected_at EQUAL -1)
+  string(REPLACE "${oscpack_lp64_test}" "${oscpack_lp64_only}" oscpack_types "${oscpack_types}")
+  file(WRITE ${oscpack_types_header} "${oscpack_types}")
+endif()
+
 add_library(oscpack_win32 STATIC
   ${oscpack_source_dir}/osc/OscOutboundPacketStream.cpp
   ${oscpack_source_dir}/osc/OscPrintReceivedElements.cpp

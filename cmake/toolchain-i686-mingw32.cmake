@@ -19,5 +19,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 
-# Test programs are run by Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Test programs are run by Wine's 32-bit loader, named directly: where
+# wine64 is installed too, the `wine` script's choice is not ours.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)

@@ -23,6 +23,7 @@ void* findExport(void* handle, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
 void closeLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
+bool isMapped(const std::string& path) { return GetModuleHandleA(path.c_str()) != nullptr; }
 #else
 void* openLibrary(const std::string& path, std::string* error) {
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -31,6 +32,11 @@ void* openLibrary(const std::string& path, std::string* error) {
 }
 void* findExport(void* handle, const char* name) { return dlsym(handle, name); }
 void closeLibrary(void* handle) { dlclose(handle); }
+bool isMapped(const std::string& path) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle != nullptr) dlclose(handle);
+  return handle != nullptr;
+}
 #endif
 
 template <typename Function>
@@ -59,6 +65,8 @@ std::unique_ptr<LoadedLibrary> LoadedLibrary::load(const std::string& path, std:
   }
   return library;
 }
+
+bool LoadedLibrary::isLoaded(const std::string& path) { return isMapped(path); }
 
 LoadedLibrary::~LoadedLibrary() {
   // A library with objects still alive stays loaded: its code may still run.

@@ -18,6 +18,8 @@ class LoadedLibrary {
   // loader's message in *error when that fails.
   static std::unique_ptr<LoadedLibrary> load(const std::string& path, std::string* error);
   ~LoadedLibrary();
+  // Whether the library at `path` is in this process now, loaded by anyone.
+  static bool isLoaded(const std::string& path);
   LoadedLibrary(const LoadedLibrary&) = delete;
   LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 

@@ -109,6 +109,15 @@ bool StandInHost::loadLibrary(const std::string& path, std::string* error) {
   return true;
 }
 
+bool StandInHost::unloadLibraries() {
+  for (const auto& library : libraries_) {
+    if (library->canUnloadNow() != StatusOk) return false;
+  }
+  classes_.clear();
+  libraries_.clear();
+  return true;
+}
+
 const StandInRegistryEntry* StandInHost::registeredEntry(const HostGuid& classId) const {
   const StandInRegistryEntry* found = nullptr;
   for (const auto& entry : registry_.entries()) {

@@ -78,6 +78,10 @@ class StandInHost {
   // *error, when the library cannot be loaded.
   bool loadLibrary(const std::string& path, std::string* error);
   const std::vector<std::unique_ptr<LoadedLibrary>>& libraries() const { return libraries_; }
+  // Unloads the libraries, and forgets their classes, as the host does once
+  // every library's DllCanUnloadNow answers 0. False, with nothing unloaded,
+  // when one refuses.
+  bool unloadLibraries();
   // What registering the class answered.
   HostStatus registrationStatus() const { return registrationStatus_; }
   // The registry entry that `classId` wrote, or null.

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # zephyx-host.exe under Wine against the native zephyx-host, on loopback:
-# `info` loads Zephyx.x32, then one message each way (the Windows program
+# `info` loads the DLL, then one message each way (the Windows program
 # sends to a native listener; the native program sends to a Windows one).
-# Usage: windows_host_exchange.sh WINDOWS_HOST_EXE NATIVE_HOST
+# Usage: windows_host_exchange.sh WINE WINDOWS_HOST_EXE DLL_NAME NATIVE_HOST
+#   WINE is the loader that runs the Windows program (wine, or wine64's).
 set -uo pipefail
-windows_host=$1
-native_host=$2
+wine=$1
+windows_host=$2
+dll_name=$3
+native_host=$4
 work=$(mktemp -d)
 listener=""
 cleanup() {
@@ -29,11 +32,11 @@ if [ ! -x "$native_host" ]; then
   exit 1
 fi
 
-info=$(wine "$windows_host" info 2>&1 | tr -d '\r')
+info=$("$wine" "$windows_host" info 2>&1 | tr -d '\r')
 check "zephyx-host.exe info names the class" "xtra Zephyx -- version 1.4" \
   "$(grep -x 'xtra Zephyx -- version 1.4' <<<"$info")"
-check "zephyx-host.exe info loads Zephyx.x32" "Zephyx.x32" \
-  "$(sed -n 's/^library: .*\\\(Zephyx\.x32\)$/\1/p' <<<"$info")"
+check "zephyx-host.exe info loads $dll_name" "$dll_name" \
+  "$(sed -n 's/^library: .*\\//p' <<<"$info")"
 
 # Starts a listener in the background on a port that is free, trying a few.
 # Sets `listener` (its pid) and `port`; the listener's output goes to $1.
@@ -57,7 +60,7 @@ start_listener() {
 # above, long before Wine has started the sender.
 literal='["/from/windows", [1, 2.5, "text", <bytes 01 02>]]'
 if start_listener "$work/native.out" "$native_host"; then
-  sent=$(wine "$windows_host" send --to "127.0.0.1:$port" "$literal" 2>&1 | tr -d '\r')
+  sent=$("$wine" "$windows_host" send --to "127.0.0.1:$port" "$literal" 2>&1 | tr -d '\r')
   check "zephyx-host.exe send answers 1" "1" "$sent"
   wait "$listener"
   status=$?
@@ -72,7 +75,7 @@ fi
 # Linux sends, Windows listens. Wine takes a while to start, so the native
 # side sends until the listener has had its one call and ended.
 literal='["/from/linux", [#float32: 0.25, #string: "words with spaces", #double: 1.5]]'
-if start_listener "$work/windows.out" wine "$windows_host"; then
+if start_listener "$work/windows.out" "$wine" "$windows_host"; then
   for _ in $(seq 1 200); do
     kill -0 "$listener" 2>/dev/null || break
     "$native_host" send --to "127.0.0.1:$port" "$literal" >/dev/null 2>&1

@@ -18,7 +18,9 @@ constexpr int ExitUsage = 2;
 
 // The file name of the library as the host finds it (a literal, for the
 // usage text too).
-#if defined(_WIN32)
+#if defined(_WIN64)
+#define ZEPHYX_LIBRARY_FILE "Zephyx.x64"
+#elif defined(_WIN32)
 #define ZEPHYX_LIBRARY_FILE "Zephyx.x32"
 #else
 #define ZEPHYX_LIBRARY_FILE "libzephyx.so"

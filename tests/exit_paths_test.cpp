@@ -1,0 +1,73 @@
+// The ways a host parts with the library: unloading it once every object is
+// forgotten, keeping it while one still listens, and quitting outright while
+// one listens.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/support/listening_session.h"
+#include "tests/support/osc_bytes.h"
+
+namespace zephyx {
+namespace {
+
+using standin::LoadedLibrary;
+
+class ExitPathsTest : public testsupport::ListeningFixture {};
+
+TEST_F(ExitPathsTest, TheLibraryStaysWhileAnObjectListensAndUnloadsOnceAllAreForgotten) {
+  ASSERT_EQ(listen(false), "1");
+  sender.send(port, testsupport::OscBytes().str("/before/unload").str(","));
+  ASSERT_TRUE(pumpForCalls(1));
+  renew();  // a second object that never listened
+  ASSERT_EQ(listen(false), "1");
+
+  EXPECT_NE(host.libraries().front()->canUnloadNow(), StatusOk);
+  EXPECT_FALSE(host.unloadLibraries());
+  EXPECT_TRUE(LoadedLibrary::isLoaded(ZEPHYX_LIBRARY_PATH));
+
+  object->call("forget");
+  object.reset();
+  EXPECT_EQ(host.libraries().front()->canUnloadNow(), StatusOk);
+  ASSERT_TRUE(host.unloadLibraries());
+  // Gone from the process: had any thread of it been left running, its
+  // code would now be unmapped under it.
+  EXPECT_FALSE(LoadedLibrary::isLoaded(ZEPHYX_LIBRARY_PATH));
+  sender.send(port, testsupport::OscBytes().str("/after/unload").str(","));
+}
+
+// Never destroyed: a host that quits hard leaves it to the process's end.
+standin::StandInHost* quittingHost = nullptr;
+
+TEST(ExitPathsDeathTest, AHostThatQuitsWhileAnObjectListensExitsAtOnce) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        quittingHost = new standin::StandInHost;
+        std::string error;
+        if (!quittingHost->loadLibrary(ZEPHYX_LIBRARY_PATH, &error)) std::exit(2);
+        auto* object = standin::LingoObject::create(*quittingHost, hostids::ZephyxClass).release();
+        quittingHost->scriptContext().setHandler(
+            "onOsc", [](const standin::HandlerCall&) { return StatusOk; });
+        const int port = testsupport::freeUdpPort();
+        const OwnedValue portValue = quittingHost->own(quittingHost->makeInteger(port));
+        const OwnedValue shape = quittingHost->own(quittingHost->makeInteger(0));
+        const OwnedValue handler = quittingHost->own(quittingHost->makeSymbol("onOsc"));
+        const OwnedValue started =
+            object->call("startListening", {portValue.get(), shape.get(), handler.get()});
+        if (quittingHost->format(started.get()) != "1") std::exit(3);
+        // Something handed over and something still queued at the end.
+        testsupport::UdpSender sender;
+        sender.send(port, testsupport::OscBytes().str("/delivered").str(","));
+        const bool delivered = testsupport::pumpUntil(
+            *quittingHost, [&] { return !quittingHost->scriptContext().calls().empty(); });
+        if (!delivered) std::exit(4);
+        sender.send(port, testsupport::OscBytes().str("/still/queued").str(","));
+        std::exit(0);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace zephyx
