@@ -59,14 +59,14 @@ void BM_ReceiveMessage(benchmark::State& state) {
   standin::StandInHost host;
   std::unique_ptr<TypeSymbolTable> table(makeTypeSymbolTable(&host.values()));
   const std::vector<char> packet = typicalMessage();
-  const ConversionSettings settings{state.range(0) != 0, true, table.get(), &host.values()};
+  const ConversionSettings settings{state.range(0) != 0, true, table.get()};
   for (auto _ : state) {
-    ReceivingServices services(&host.broker(), ReceivingServices::ValuesAndContainers);
+    ReceivingServices services(&host.broker());
     if (!isWellFormedPacket(packet.data(), packet.size())) state.SkipWithError("malformed");
     osc::ReceivedPacket received(packet.data(), static_cast<osc::osc_bundle_element_size_t>(packet.size()));
-    std::unique_ptr<ReceivedItem> item =
-        convertMessage(osc::ReceivedMessage(received), settings, services);
-    benchmark::DoNotOptimize(item.get());
+    const ReceivedItem item(&host.values(),
+                            convertMessage(osc::ReceivedMessage(received), settings, services));
+    benchmark::DoNotOptimize(item.head.get());
   }
   state.SetItemsProcessed(state.iterations());
   state.SetLabel(state.range(0) != 0 ? "property list" : "list");

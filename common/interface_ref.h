@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "host/host_types.h"
+
 namespace zephyx {
 
 // Holds at most one reference and gives it back exactly once. It either
@@ -47,8 +49,9 @@ class InterfaceRef {
   }
   void** out() { return reinterpret_cast<void**>(slot()); }
 
-  // Hands the reference to the caller; this holder is left empty.
-  Interface* release() { return std::exchange(held_, nullptr); }
+  // Hands the reference over without giving it back: the caller owns it
+  // now, and this holder is left empty.
+  Interface* take() { return std::exchange(held_, nullptr); }
 
   void reset() {
     Interface* old = std::exchange(held_, nullptr);
@@ -58,6 +61,15 @@ class InterfaceRef {
  private:
   Interface* held_ = nullptr;
 };
+
+// A new reference to the interface `id` of `object`, or an empty holder
+// when it has none (or `object` is null).
+template <typename Interface, typename Source>
+InterfaceRef<Interface> queryInterface(Source* object, const HostGuid& id) {
+  InterfaceRef<Interface> found;
+  if (object != nullptr && object->queryInterface(&id, found.out()) != StatusOk) found.reset();
+  return found;
+}
 
 // For records that must stay trivial and so hold raw pointers: gives back
 // the reference in `field`, which is emptied first so that whatever the

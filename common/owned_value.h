@@ -48,8 +48,9 @@ class OwnedValue {
     return &value_;
   }
 
-  // Hands the reference to the caller; this holder is left empty.
-  HostValue release() { return std::exchange(value_, VoidValue); }
+  // Hands the reference over without giving it back: the caller owns it
+  // now, and this holder is left empty.
+  HostValue take() { return std::exchange(value_, VoidValue); }
 
   void reset() {
     const HostValue old = std::exchange(value_, VoidValue);
@@ -60,5 +61,11 @@ class OwnedValue {
   IHostValues* values_ = nullptr;
   HostValue value_ = VoidValue;
 };
+
+// Gives back the reference on `value` now; for a value that the caller owns
+// and keeps no longer, such as one taken out of a record.
+inline void releaseNow(IHostValues* values, const HostValue& value) {
+  OwnedValue::adopt(values, value).reset();
+}
 
 }  // namespace zephyx

@@ -18,6 +18,9 @@ TypeSymbolTable* makeTypeSymbolTable(IHostValues* values) {
   for (const TypeName& entry : TypeNames) {
     values->stringToSymbol(entry.name, &table->symbols[entry.index]);
   }
+  values->stringToSymbol("length", &table->length);
+  values->stringToSymbol("bundlestart", &table->bundleStart);
+  values->stringToSymbol("bundleend", &table->bundleEnd);
   return table;
 }
 

@@ -1,4 +1,5 @@
-// The fourteen OSC type names, interned as host symbols per instance.
+// The fourteen OSC type names, and the other names the library uses, interned
+// as host symbols per instance.
 #pragma once
 
 #include "host/host_values.h"
@@ -36,6 +37,9 @@ extern const TypeName TypeNames[TypeNameCount];
 // Read by the host thread and the receiving thread; written only by `new`.
 struct TypeSymbolTable {
   HostSymbol symbols[TypeNameCount];
+  HostSymbol length;       // a byte array's size member
+  HostSymbol bundleStart;  // the heads of bundle markers
+  HostSymbol bundleEnd;
 };
 
 // A table with every name interned through `values`. Owned by the caller.

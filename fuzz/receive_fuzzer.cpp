@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "receive/ofx_osc_receiver.h"
@@ -71,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Evicting the oldest items (only past 1025 queued) may cut a frame.
   const bool whole = receiver.itemsEvicted() == evictedBefore;
   int depth = 0;
-  while (std::unique_ptr<ReceivedItem> item = receiver.popItem()) {
+  while (std::optional<ReceivedItem> item = receiver.popItem()) {
     int32_t headKind = -1, bodyKind = -1;
     values.valueType(item->head.ptr(), &headKind);
     values.valueType(item->body.ptr(), &bodyKind);

@@ -8,7 +8,6 @@
 
 #include "fuzz/fuzz_support.h"
 #include "receive/packet_validation.h"
-#include "send/packet_assembly.h"
 #include "send/packet_sender.h"
 
 using namespace zephyx;
@@ -79,11 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Builder builder{host, in, {}};
   const HostValue packet = builder.element(0);
 
-  int32_t count = 0;
-  host.lists().listCount(&packet, &count);
   PacketWriter writer(buffer.data(), buffer.size());
-  writePacketElement(world->context, writer, packet, count);
-  if (writer.complete()) {
+  if (encodePacket(world->context, writer, packet)) {
     const char* fault = packetFault(writer.data(), writer.size());
     fuzzsupport::require(fault == nullptr, "sent a packet that receivers refuse", fault ? fault : "");
     try {

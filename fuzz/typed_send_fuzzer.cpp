@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "send/packet_assembly.h"
+#include "send/packet_sender.h"
 
 using namespace zephyx;
 using namespace zephyx::send;
@@ -72,9 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const HostValue message = host.makeList({host.makeString("/typed"), host.makePropList(arguments)});
   std::vector<char> buffer(65536);
   PacketWriter writer(buffer.data(), buffer.size());
-  writePacketElement(world->context, writer, message, 2);
+  const bool written = encodePacket(world->context, writer, message);
   host.release(message);
-  require(writer.complete(), "a typed message that fits was not written");
+  require(written && writer.complete(), "a typed message that fits was not written");
 
   const osc::ReceivedMessage received(osc::ReceivedPacket(writer.data(), static_cast<osc::osc_bundle_element_size_t>(writer.size())));
   require(received.ArgumentCount() == expected.size(), "argument count");

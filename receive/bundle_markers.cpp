@@ -1,32 +1,25 @@
 #include "receive/bundle_markers.h"
 
-#include "common/owned_value.h"
-
 namespace zephyx::receive {
-
 namespace {
 
-std::unique_ptr<ReceivedItem> makeMarker(IHostValues* values, IHostValues* itemValues,
-                                         const char* name, int32_t number) {
-  HostSymbol symbol = NoSymbol;
-  values->stringToSymbol(name, &symbol);
-  OwnedValue head(values);
-  values->symbolToValue(symbol, head.out());
-  OwnedValue body(values);
-  values->integerToValue(number, body.out());
-  return std::make_unique<ReceivedItem>(itemValues, head.release(), body.release());
+ItemValues makeMarker(IHostValues* values, HostSymbol name, int32_t number) {
+  ItemValues marker{VoidValue, VoidValue};
+  values->symbolToValue(name, &marker.head);
+  values->integerToValue(number, &marker.body);
+  return marker;
 }
 
 }  // namespace
 
-std::unique_ptr<ReceivedItem> makeBundleStart(IHostValues* values, IHostValues* itemValues,
-                                              osc::uint64 timeTag) {
+ItemValues makeBundleStart(IHostValues* values, const TypeSymbolTable& names,
+                           osc::uint64 timeTag) {
   const auto fraction = static_cast<uint32_t>(timeTag & 0xffffffffu);
-  return makeMarker(values, itemValues, "bundlestart", static_cast<int32_t>(fraction));
+  return makeMarker(values, names.bundleStart, static_cast<int32_t>(fraction));
 }
 
-std::unique_ptr<ReceivedItem> makeBundleEnd(IHostValues* values, IHostValues* itemValues) {
-  return makeMarker(values, itemValues, "bundleend", 0);
+ItemValues makeBundleEnd(IHostValues* values, const TypeSymbolTable& names) {
+  return makeMarker(values, names.bundleEnd, 0);
 }
 
 }  // namespace zephyx::receive

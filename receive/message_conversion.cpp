@@ -11,107 +11,115 @@ namespace zephyx::receive {
 
 namespace {
 
-// The containers a message has open: the first few in place, since nearly
-// every message nests only a few arrays deep and the receiving thread then
-// allocates nothing for them; deeper ones on the heap.
-class ContainerStack {
- public:
-  void push(OwnedValue value) {
-    if (size_ < InPlace) {
-      inPlace_[size_] = std::move(value);
-    } else {
-      deeper_.push_back(std::move(value));
-    }
-    ++size_;
-  }
-  // The innermost container, removed. Only when size() > 0.
-  OwnedValue pop() {
-    --size_;
-    if (size_ < InPlace) return std::move(inPlace_[size_]);
-    OwnedValue top = std::move(deeper_.back());
-    deeper_.pop_back();
-    return top;
-  }
-  const OwnedValue& top() const { return size_ <= InPlace ? inPlace_[size_ - 1] : deeper_.back(); }
-  size_t size() const { return size_; }
-
- private:
-  static constexpr size_t InPlace = 8;
-  OwnedValue inPlace_[InPlace];
-  std::vector<OwnedValue> deeper_;
-  size_t size_ = 0;
-};
-
-// Builds the argument containers: `body` at the bottom of the stack, one
+// Builds the argument containers: the body at the bottom of the stack, one
 // more container for each array that is open. An explicit stack, because
-// one datagram can open thousands of arrays.
+// one datagram can open thousands of arrays; the first few levels live in
+// place, so that a typical message allocates nothing here. Every container
+// on the stack holds one reference, given back if the conversion stops
+// half-way.
 class ArgumentBuilder {
  public:
   ArgumentBuilder(const ConversionSettings& settings, const ReceivingServices& services)
-      : settings_(settings), values_(services.values), lists_(services.lists) {
-    if (settings_.asPropList) {
-      for (HostValue& key : keys_) key = VoidValue;
-    }
+      : settings_(settings), values_(services.values()), lists_(services.lists()) {
     open();
   }
   ~ArgumentBuilder() {
-    if (!settings_.asPropList) return;
-    for (const HostValue& key : keys_) {
-      if (!sameValue(key, VoidValue)) values_->releaseValue(&key);
+    while (depth_ > 0) {
+      const HostValue container = pop();
+      values_->releaseValue(&container);
+    }
+    for (int32_t index = 0; index < TypeNameCount; ++index) {
+      if (keyMade_[index] && !sameValue(keys_[index], VoidValue)) {
+        values_->releaseValue(&keys_[index]);
+      }
     }
   }
   ArgumentBuilder(const ArgumentBuilder&) = delete;
   ArgumentBuilder& operator=(const ArgumentBuilder&) = delete;
 
-  // Adds a value made for the current container; takes over its reference.
-  void add(HostValue made, int32_t typeIndex) {
-    OwnedValue value = OwnedValue::adopt(values_, made);
-    const HostValue& container = stack_.top().get();
-    if (!settings_.asPropList) {
-      lists_->appendToList(&container, value.ptr());
-      return;
+  // Adds a value made for the current container and gives back the
+  // reference it was made with: the container holds its own.
+  void add(const HostValue& made, int32_t typeIndex) {
+    const HostValue& container = top();
+    if (settings_.asPropList) {
+      lists_->addProp(&container, &keyOf(typeIndex), &made);
+    } else {
+      lists_->appendToList(&container, &made);
     }
-    // One key value per type name and message, made at its first use:
-    // each pair holds its own reference to it, so arguments of one type
-    // cost no value each for their key.
-    HostValue& key = keys_[typeIndex];
-    if (sameValue(key, VoidValue)) {
-      values_->symbolToValue(settings_.typeSymbols->symbols[typeIndex], &key);
-    }
-    lists_->addProp(&container, &key, value.ptr());
+    values_->releaseValue(&made);
   }
 
   void openArray() { open(); }
 
   void closeArray() {
-    if (stack_.size() < 2) return;  // unbalanced: cannot pass validation
-    OwnedValue array = stack_.pop();
-    add(array.release(), TypeArray);
+    if (depth_ < 2) return;  // unbalanced: cannot pass validation
+    add(pop(), TypeArray);
   }
 
-  // The body; empty arrays left open (none after validation) are dropped.
+  // The body, owned by the caller; arrays left open (none after
+  // validation) are given back.
   HostValue finish() {
-    while (stack_.size() > 1) stack_.pop();
-    return stack_.pop().release();
+    while (depth_ > 1) {
+      const HostValue container = pop();
+      values_->releaseValue(&container);
+    }
+    return depth_ == 1 ? pop() : VoidValue;
   }
 
  private:
+  static constexpr size_t InPlace = 8;
+
   void open() {
-    OwnedValue container(values_);
+    HostValue container = VoidValue;
     if (settings_.asPropList) {
-      lists_->newPropList(container.out());
+      lists_->newPropList(&container);
     } else {
-      lists_->newList(container.out());
+      lists_->newList(&container);
     }
-    stack_.push(std::move(container));
+    if (depth_ >= InPlace) {
+      // Out of memory here leaves the container to be given back now.
+      try {
+        deeper_.push_back(container);
+      } catch (...) {
+        values_->releaseValue(&container);
+        throw;
+      }
+    } else {
+      inPlace_[depth_] = container;
+    }
+    ++depth_;
+  }
+  const HostValue& top() const {
+    return depth_ <= InPlace ? inPlace_[depth_ - 1] : deeper_.back();
+  }
+  HostValue pop() {
+    --depth_;
+    if (depth_ < InPlace) return inPlace_[depth_];
+    const HostValue container = deeper_.back();
+    deeper_.pop_back();
+    return container;
+  }
+  // One key value per type name and message, made at its first use: each
+  // pair holds its own reference to it, so arguments of one type cost no
+  // value each for their key.
+  const HostValue& keyOf(int32_t typeIndex) {
+    HostValue& key = keys_[typeIndex];
+    if (!keyMade_[typeIndex]) {
+      key = VoidValue;
+      values_->symbolToValue(settings_.typeSymbols->symbols[typeIndex], &key);
+      keyMade_[typeIndex] = true;
+    }
+    return key;
   }
 
   const ConversionSettings& settings_;
   IHostValues* values_;
   IHostLists* lists_;
-  ContainerStack stack_;
-  // Property names by type index, each owned here once made; set up only
-  // for a property list, so that a plain list pays nothing for them.
+  size_t depth_ = 0;
+  HostValue inPlace_[InPlace];
+  std::vector<HostValue> deeper_;
+  // Property names by type index, each owned here once made.
+  bool keyMade_[TypeNameCount] = {};
   HostValue keys_[TypeNameCount];
 };
 
@@ -127,6 +135,12 @@ HostValue makeDouble(IHostValues* values, double number) {
   return made;
 }
 
+HostValue makeString(IHostValues* values, const char* text) {
+  HostValue made = VoidValue;
+  values->stringToValue(text, &made);
+  return made;
+}
+
 HostValue makeBlob(const ConversionSettings& settings, const ReceivingServices& services,
                    const osc::ReceivedMessageArgument& argument) {
   const void* data = nullptr;
@@ -134,26 +148,24 @@ HostValue makeBlob(const ConversionSettings& settings, const ReceivingServices& 
   argument.AsBlobUnchecked(data, size);
   HostValue made = VoidValue;
   if (settings.blobsAsByteArrays) {
-    services.objects->newByteArray(data, size, &made);
+    services.objects()->newByteArray(data, size, &made);
     return made;
   }
   // A string of the right length first, then its bytes overwritten, so
   // that NUL bytes in the blob survive.
   const std::string spaces(static_cast<size_t>(size), ' ');
-  services.values->stringToValue(spaces.c_str(), &made);
-  const LockedString bytes(services.values, made);
+  services.values()->stringToValue(spaces.c_str(), &made);
+  const LockedString bytes(services.values(), made);
   if (bytes.bytes() != nullptr && size > 0) std::memcpy(bytes.bytes(), data, static_cast<size_t>(size));
   return made;
 }
 
 }  // namespace
 
-std::unique_ptr<ReceivedItem> convertMessage(const osc::ReceivedMessage& message,
-                                             const ConversionSettings& settings,
-                                             const ReceivingServices& services) {
-  IHostValues* values = services.values;
-  OwnedValue head(values);
-  values->stringToValue(message.AddressPattern(), head.out());
+ItemValues convertMessage(const osc::ReceivedMessage& message, const ConversionSettings& settings,
+                          const ReceivingServices& services) {
+  IHostValues* values = services.values();
+  OwnedValue head = OwnedValue::adopt(values, makeString(values, message.AddressPattern()));
 
   ArgumentBuilder builder(settings, services);
   for (auto argument = message.ArgumentsBegin(); argument != message.ArgumentsEnd(); ++argument) {
@@ -164,12 +176,9 @@ std::unique_ptr<ReceivedItem> convertMessage(const osc::ReceivedMessage& message
       case osc::FLOAT_TYPE_TAG:
         builder.add(makeDouble(values, argument->AsFloatUnchecked()), TypeFloat32);
         break;
-      case osc::STRING_TYPE_TAG: {
-        HostValue made = VoidValue;
-        values->stringToValue(argument->AsString(), &made);
-        builder.add(made, TypeString);
+      case osc::STRING_TYPE_TAG:
+        builder.add(makeString(values, argument->AsStringUnchecked()), TypeString);
         break;
-      }
       case osc::BLOB_TYPE_TAG:
         builder.add(makeBlob(settings, services, *argument), TypeBlob);
         break;
@@ -218,8 +227,8 @@ std::unique_ptr<ReceivedItem> convertMessage(const osc::ReceivedMessage& message
         break;  // 'S' and anything else: passed over
     }
   }
-  OwnedValue body = OwnedValue::adopt(values, builder.finish());
-  return std::make_unique<ReceivedItem>(settings.itemValues, head.release(), body.release());
+  const HostValue body = builder.finish();
+  return ItemValues{head.take(), body};
 }
 
 }  // namespace zephyx::receive

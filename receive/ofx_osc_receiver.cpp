@@ -13,9 +13,23 @@
 #include "receive/receiving_services.h"
 
 namespace zephyx::receive {
+namespace {
+
+// Adds an item to `items`, or gives its values back if there is no room.
+void keep(std::vector<ItemValues>& items, IHostValues* values, const ItemValues& item) {
+  try {
+    items.push_back(item);
+  } catch (...) {
+    values->releaseValue(&item.head);
+    values->releaseValue(&item.body);
+    throw;
+  }
+}
+
+}  // namespace
 
 ofxOscReceiver::ofxOscReceiver(IHostValues* values, const BrokerSource& broker)
-    : itemValues(values), brokerSource(broker) {}
+    : itemValues(values), queue(values), brokerSource(broker) {}
 
 ofxOscReceiver::~ofxOscReceiver() { stopReceiving(); }
 
@@ -75,22 +89,23 @@ void ofxOscReceiver::receiveLoop() {
 
 const ReceivingServices* ofxOscReceiver::currentServices() {
   IHostBroker* broker = brokerSource.load(std::memory_order_acquire);
-  if (services && services->ready() && broker == servicesBroker) return services.get();
+  if (takenServices && takenServices->ready() && broker == servicesBroker) {
+    return takenServices.get();
+  }
   // Changed, or missing a service last time: asked anew.
   dropServices();
   if (broker == nullptr) return nullptr;
   const bool made = neverThrow(false, [&] {
-    services = std::make_unique<ReceivingServices>(broker, ReceivingServices::ValuesAndContainers);
+    takenServices = std::make_unique<ReceivingServices>(broker);
     return true;
   });
   if (!made) return nullptr;
   servicesBroker = broker;
-  // Values alone are enough for bundle markers.
-  return services->values != nullptr ? services.get() : nullptr;
+  return takenServices->ready() ? takenServices.get() : nullptr;
 }
 
 void ofxOscReceiver::dropServices() {
-  services.reset();
+  takenServices.reset();
   servicesBroker = nullptr;
 }
 
@@ -106,54 +121,60 @@ void ofxOscReceiver::stopReceiving() {
     listenSocket.reset();
   }
   dropServices();
-  // Destroyed here, outside the queue's mutex.
-  queue.takeAll();
+  queue.clear();
 }
 
-std::unique_ptr<ReceivedItem> ofxOscReceiver::popItem() { return queue.pop(); }
+std::optional<ReceivedItem> ofxOscReceiver::popItem() { return queue.pop(); }
 
-void ofxOscReceiver::push(std::unique_ptr<ReceivedItem> item) {
-  std::unique_ptr<ReceivedItem> removed = queue.push(std::move(item));
-  if (removed) evicted.fetch_add(1, std::memory_order_relaxed);
+void ofxOscReceiver::push(const ItemValues& item) {
+  std::vector<ItemValues> one;
+  keep(one, itemValues, item);
+  evicted.fetch_add(queue.pushAll(one), std::memory_order_relaxed);
 }
 
-void ofxOscReceiver::ProcessPacket(const char* data, int size,
-                                   const IpEndpointName& remoteEndpoint) {
+void ofxOscReceiver::ProcessPacket(const char* data, int size, const IpEndpointName&) {
   if (size <= 0 || !isWellFormedPacket(data, static_cast<size_t>(size))) {
     rejected.fetch_add(1, std::memory_order_relaxed);
     return;
   }
   // Taken once per datagram: the broker may change meanwhile, and what
-  // this datagram's bundles hold must stay valid until it is done.
-  packetServices = currentServices();
+  // this datagram's values are made with must stay until it is done.
+  const ReceivingServices* held = currentServices();
   const bool done = neverThrow(false, [&] {
-    osc::OscPacketListener::ProcessPacket(data, size, remoteEndpoint);
+    if (held == nullptr || typeSymbols == nullptr) return true;
+    const osc::ReceivedPacket packet(data, size);
+    if (packet.IsBundle()) {
+      convertBundle(osc::ReceivedBundle(packet), *held, converted);
+    } else {
+      convertOne(osc::ReceivedMessage(packet), *held, converted);
+    }
     return true;
   });
-  packetServices = nullptr;
+  // What was converted before a failure is queued all the same, as if each
+  // item had been queued when it was made.
+  evicted.fetch_add(queue.pushAll(converted), std::memory_order_relaxed);
   (done ? processed : rejected).fetch_add(1, std::memory_order_relaxed);
 }
 
-void ofxOscReceiver::ProcessBundle(const osc::ReceivedBundle& bundle,
-                                   const IpEndpointName& remoteEndpoint) {
-  const ReceivingServices* held = packetServices;
-  if (held == nullptr) return;
-  push(makeBundleStart(held->values, itemValues, bundle.TimeTag()));
+void ofxOscReceiver::convertBundle(const osc::ReceivedBundle& bundle,
+                                   const ReceivingServices& services,
+                                   std::vector<ItemValues>& items) const {
+  keep(items, services.values(), makeBundleStart(services.values(), *typeSymbols, bundle.TimeTag()));
   for (auto element = bundle.ElementsBegin(); element != bundle.ElementsEnd(); ++element) {
     if (element->IsBundle()) {
-      ProcessBundle(osc::ReceivedBundle(*element), remoteEndpoint);
+      convertBundle(osc::ReceivedBundle(*element), services, items);
     } else {
-      ProcessMessage(osc::ReceivedMessage(*element), remoteEndpoint);
+      convertOne(osc::ReceivedMessage(*element), services, items);
     }
   }
-  push(makeBundleEnd(held->values, itemValues));
+  keep(items, services.values(), makeBundleEnd(services.values(), *typeSymbols));
 }
 
-void ofxOscReceiver::ProcessMessage(const osc::ReceivedMessage& message, const IpEndpointName&) {
-  const ReceivingServices* held = packetServices;
-  if (held == nullptr || !held->ready() || typeSymbols == nullptr) return;
-  const ConversionSettings settings{asPropList, blobsAsByteArrays, typeSymbols, itemValues};
-  push(convertMessage(message, settings, *held));
+void ofxOscReceiver::convertOne(const osc::ReceivedMessage& message,
+                                const ReceivingServices& services,
+                                std::vector<ItemValues>& items) const {
+  const ConversionSettings settings{asPropList, blobsAsByteArrays, typeSymbols};
+  keep(items, services.values(), convertMessage(message, settings, services));
 }
 
 }  // namespace zephyx::receive

@@ -5,7 +5,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "host/host_broker.h"
 #include "host/host_values.h"
@@ -46,16 +48,17 @@ class ofxOscReceiver : public osc::OscPacketListener {
   // destroys every queued item.
   void stopReceiving();
 
-  // Host thread. The oldest queued item, owned by the caller, or null.
-  std::unique_ptr<ReceivedItem> popItem();
+  // Host thread. The oldest queued item, owned by the caller, or nothing.
+  std::optional<ReceivedItem> popItem();
   size_t queuedCount() const { return queue.size(); }
   bool running() const { return listenSocket != nullptr; }
 
   // The reason the last start failed, without the codec's line feed.
   const char* lastError() const { return lastErrorText; }
 
-  // Receiving thread, for the converters. Takes ownership of `item`.
-  void push(std::unique_ptr<ReceivedItem> item);
+  // Receiving thread, or a caller standing in for it. Queues one item and
+  // takes over its values.
+  void push(const ItemValues& item);
 
   // Any thread.
   uint64_t datagramsProcessed() const { return processed.load(std::memory_order_acquire); }
@@ -64,24 +67,30 @@ class ofxOscReceiver : public osc::OscPacketListener {
 
  protected:
   // Receiving thread. Each datagram is taken apart whole before anything is
-  // converted; a malformed one adds nothing and is counted. No exception
-  // leaves: one bad datagram must not end the thread.
+  // converted; a malformed one adds nothing and is counted. Its items are
+  // queued together once it is converted. No exception leaves: one bad
+  // datagram must not end the thread.
   void ProcessPacket(const char* data, int size, const IpEndpointName& remoteEndpoint) override;
-  void ProcessBundle(const osc::ReceivedBundle& bundle,
-                     const IpEndpointName& remoteEndpoint) override;
-  void ProcessMessage(const osc::ReceivedMessage& message,
-                      const IpEndpointName& remoteEndpoint) override;
+  // Every datagram goes through ProcessPacket, which converts it whole.
+  void ProcessMessage(const osc::ReceivedMessage&, const IpEndpointName&) override {}
 
  private:
   void setLastError(const char* text);
   void receiveLoop();
   // The services of the current broker, taken at the first datagram after
   // the broker changed and kept, rather than taken and given back for every
-  // message and bundle; null when not even the value service can be had.
+  // datagram; null when they cannot be had.
   const ReceivingServices* currentServices();
   void dropServices();
+  // Add a bundle's items (its elements depth first, between its markers)
+  // or a message's item to `items`.
+  void convertBundle(const osc::ReceivedBundle& bundle, const ReceivingServices& services,
+                     std::vector<ItemValues>& items) const;
+  void convertOne(const osc::ReceivedMessage& message, const ReceivingServices& services,
+                  std::vector<ItemValues>& items) const;
 
   char lastErrorText[LastErrorSize] = {};
+  IHostValues* itemValues;
   ReceivedQueue queue;
   std::unique_ptr<UdpListeningReceiveSocket> listenSocket;
   std::thread receiveThread;
@@ -90,13 +99,14 @@ class ofxOscReceiver : public osc::OscPacketListener {
   bool asPropList = false;
   bool blobsAsByteArrays = false;
   const TypeSymbolTable* typeSymbols = nullptr;
-  IHostValues* itemValues;
   const BrokerSource& brokerSource;
   // Used by whichever thread processes datagrams: the receiving thread
   // while it runs, the host thread once it has been joined.
-  std::unique_ptr<ReceivingServices> services;
+  std::unique_ptr<ReceivingServices> takenServices;
   IHostBroker* servicesBroker = nullptr;
-  const ReceivingServices* packetServices = nullptr;  // while a datagram is processed
+  // The items of the datagram being converted; kept between datagrams only
+  // for its capacity.
+  std::vector<ItemValues> converted;
 
   std::atomic<uint64_t> processed{0};
   std::atomic<uint64_t> rejected{0};

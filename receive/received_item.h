@@ -5,17 +5,25 @@
 
 namespace zephyx::receive {
 
-// Owns one reference on each of its two values; both are given back when
-// the item is destroyed, on whichever thread that happens.
-struct ReceivedItem {
-  // Adopts the references on `itemHead` and `itemBody`.
-  ReceivedItem(IHostValues* values, HostValue itemHead, HostValue itemBody)
-      : head(OwnedValue::adopt(values, itemHead)), body(OwnedValue::adopt(values, itemBody)) {}
-
+// An item's two values as the queue stores them, one reference on each;
+// whoever holds the entry gives them back.
+struct ItemValues {
   // For a message, the address as a string; for a bundle marker, a symbol.
-  OwnedValue head;
+  HostValue head;
   // For a message, its arguments as a list or property list; for a marker,
   // an integer.
+  HostValue body;
+};
+
+// An item taken out of the queue: owns its values and gives them back when
+// destroyed, on whichever thread that happens.
+struct ReceivedItem {
+  // Adopts the references of `values`.
+  ReceivedItem(IHostValues* service, const ItemValues& values)
+      : head(OwnedValue::adopt(service, values.head)),
+        body(OwnedValue::adopt(service, values.body)) {}
+
+  OwnedValue head;
   OwnedValue body;
 };
 

@@ -1,36 +1,51 @@
 // The bounded queue between the receiving thread and the host thread.
 #pragma once
 
+#include <array>
 #include <cstddef>
-#include <deque>
-#include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 #include "receive/received_item.h"
 
 namespace zephyx::receive {
 
-// First in, first out. The mutex is held for one push or one pop only; an
-// item removed from the queue is handed back so that its destruction, which
-// calls the host, happens after the mutex is released.
+// First in, first out, in a ring that holds the most items that may ever
+// wait, so that queueing allocates nothing. The mutex is held for one push,
+// one datagram's pushes or one pop only; values are given back after it is
+// released, since that calls the host.
 class ReceivedQueue {
  public:
   // A push that finds more than this many items queued first removes the
   // oldest, so at most ReceivedQueueLimit + 1 items wait.
   static constexpr size_t ReceivedQueueLimit = 1024;
 
-  // Any thread. Appends `item`; returns the oldest item if the limit
-  // removed one (or `item` itself if it could not be stored).
-  std::unique_ptr<ReceivedItem> push(std::unique_ptr<ReceivedItem> item);
-  // Any thread. The oldest item, removed, or null when the queue is empty.
-  std::unique_ptr<ReceivedItem> pop();
-  // Any thread. Every item, removed.
-  std::deque<std::unique_ptr<ReceivedItem>> takeAll();
+  // `values` gives back the values of items that are removed unread.
+  explicit ReceivedQueue(IHostValues* values) : values_(values) {}
+  ~ReceivedQueue() { clear(); }
+  ReceivedQueue(const ReceivedQueue&) = delete;
+  ReceivedQueue& operator=(const ReceivedQueue&) = delete;
+
+  // Any thread. Pushes each entry of `batch` in order, as that many single
+  // pushes would, under one lock; gives back the values of the oldest items
+  // that the limit removed, and empties `batch`. Returns how many were
+  // removed.
+  size_t pushAll(std::vector<ItemValues>& batch);
+  // Any thread. The oldest item, removed, or nothing when the queue is empty.
+  std::optional<ReceivedItem> pop();
+  // Any thread. Removes every item and gives back its values.
+  void clear();
   size_t size() const;
 
  private:
+  static constexpr size_t Capacity = ReceivedQueueLimit + 1;
+
+  IHostValues* values_;
   mutable std::mutex queueMutex;
-  std::deque<std::unique_ptr<ReceivedItem>> items;  // guarded by queueMutex
+  std::array<ItemValues, Capacity> ring_{};  // guarded by queueMutex
+  size_t first_ = 0;                         // guarded by queueMutex
+  size_t count_ = 0;                         // guarded by queueMutex
 };
 
 }  // namespace zephyx::receive

@@ -6,24 +6,20 @@ namespace zephyx::receive {
 namespace {
 
 template <typename Service>
-Service* take(IHostBroker* broker, const HostGuid& id, InterfaceRef<Service>& held) {
-  if (broker->queryService(&id, held.out()) != StatusOk) held.reset();
-  return held.get();
+InterfaceRef<Service> take(IHostBroker* broker, const HostGuid& id) {
+  InterfaceRef<Service> service;
+  if (broker->queryService(&id, service.out()) != StatusOk) service.reset();
+  return service;
 }
 
 }  // namespace
 
-ReceivingServices::ReceivingServices(IHostBroker* broker, Need need) {
+ReceivingServices::ReceivingServices(IHostBroker* broker) {
   if (broker == nullptr) return;
-  values = take(broker, hostids::ValueService, heldValues_);
-  ready_ = values != nullptr;
-  if (ready_ && need == ValuesAndContainers) {
-    lists = take(broker, hostids::ListService, heldLists_);
-    objects = lists != nullptr ? take(broker, hostids::ObjectService, heldObjects_) : nullptr;
-    ready_ = lists != nullptr && objects != nullptr;
-  }
+  values_ = take<IHostValues>(broker, hostids::ValueService);
+  if (!values_) return;
+  lists_ = take<IHostLists>(broker, hostids::ListService);
+  if (lists_) objects_ = take<IHostObjects>(broker, hostids::ObjectService);
 }
-
-ReceivingServices::~ReceivingServices() = default;
 
 }  // namespace zephyx::receive

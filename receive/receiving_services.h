@@ -1,4 +1,4 @@
-// The host services that the receiving thread takes for one message or bundle.
+// The host services that the receiving thread builds values with.
 #pragma once
 
 #include "common/interface_ref.h"
@@ -13,25 +13,19 @@ namespace zephyx::receive {
 // thread.
 class ReceivingServices {
  public:
-  enum Need { ValuesOnly, ValuesAndContainers };
-
-  ReceivingServices(IHostBroker* broker, Need need);
-  ~ReceivingServices();
-  ReceivingServices(const ReceivingServices&) = delete;
-  ReceivingServices& operator=(const ReceivingServices&) = delete;
+  explicit ReceivingServices(IHostBroker* broker);
 
   // False when a service could not be had; nothing can be built then.
-  bool ready() const { return ready_; }
+  bool ready() const { return values_ && lists_ && objects_; }
 
-  IHostValues* values = nullptr;
-  IHostLists* lists = nullptr;
-  IHostObjects* objects = nullptr;
+  IHostValues* values() const { return values_.get(); }
+  IHostLists* lists() const { return lists_.get(); }
+  IHostObjects* objects() const { return objects_.get(); }
 
  private:
-  InterfaceRef<IHostValues> heldValues_;
-  InterfaceRef<IHostLists> heldLists_;
-  InterfaceRef<IHostObjects> heldObjects_;
-  bool ready_ = false;
+  InterfaceRef<IHostValues> values_;
+  InterfaceRef<IHostLists> lists_;
+  InterfaceRef<IHostObjects> objects_;
 };
 
 }  // namespace zephyx::receive

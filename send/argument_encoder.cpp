@@ -16,17 +16,14 @@ InterfaceRef<IHostByteArray> byteArrayOf(const SendContext& context, const HostV
   InterfaceRef<IHostByteArray> array;
   if (context.objects == nullptr) return array;
   InterfaceRef<IMoaUnknown> object;
-  if (context.objects->valueToObject(&value, object.slot()) != StatusOk || !object) {
-    return array;
-  }
-  object->queryInterface(&hostids::ByteArray, array.out());
-  return array;
+  if (context.objects->valueToObject(&value, object.slot()) != StatusOk) return array;
+  return queryInterface<IHostByteArray>(object.get(), hostids::ByteArray);
 }
 
 // A string straight from the host's memory.
-bool writeString(const SendContext& context, PacketWriter& writer, const HostValue& value) {
+void writeString(const SendContext& context, PacketWriter& writer, const HostValue& value) {
   const LockedString text(context.values, value);
-  return writer.put(text.text());
+  writer.put(text.text());
 }
 
 // The "length" member of a byte array, 0 when it has none. Releases all it
@@ -34,7 +31,11 @@ bool writeString(const SendContext& context, PacketWriter& writer, const HostVal
 int32_t lengthOf(const SendContext& context, IHostByteArray& array) {
   IHostValues* values = context.values;
   HostSymbol length = NoSymbol;
-  values->stringToSymbol("length", &length);
+  if (context.typeSymbols != nullptr) {
+    length = context.typeSymbols->length;
+  } else {
+    values->stringToSymbol("length", &length);
+  }
   OwnedValue size(values);
   array.getProp(length, size.out());
   int32_t number = 0;
@@ -52,100 +53,120 @@ const uint8_t* bytesOf(IHostByteArray& array) {
 // A blob from a byte array, straight from the host's memory. A size the
 // codec cannot take (negative would wrap around) fails the packet. The
 // array's facet is taken once for both its length and its bytes.
-bool writeByteArrayBlob(const SendContext& context, PacketWriter& writer,
+void writeByteArrayBlob(const SendContext& context, PacketWriter& writer,
                         const HostValue& value) {
   const InterfaceRef<IHostByteArray> array = byteArrayOf(context, value);
   const int32_t size = array ? lengthOf(context, *array.get()) : 0;
   const uint8_t* data = array ? bytesOf(*array.get()) : nullptr;
   if (size < 0 || (size > 0 && data == nullptr)) {
     writer.fail();
-    return false;
+    return;
   }
-  return writer.put(osc::Blob(data, static_cast<osc::osc_bundle_element_size_t>(size)));
+  writer.put(osc::Blob(data, static_cast<osc::osc_bundle_element_size_t>(size)));
 }
 
 // A blob from a string: its bytes, NULs included.
-bool writeStringBlob(const SendContext& context, PacketWriter& writer, const HostValue& value) {
+void writeStringBlob(const SendContext& context, PacketWriter& writer, const HostValue& value) {
   int32_t size = 0;
   context.values->stringLength(&value, &size);
   const LockedString bytes(context.values, value);
   if (size < 0 || (size > 0 && bytes.bytes() == nullptr)) {
     writer.fail();
-    return false;
+    return;
   }
-  return writer.put(osc::Blob(bytes.bytes(), static_cast<osc::osc_bundle_element_size_t>(size)));
+  writer.put(osc::Blob(bytes.bytes(), static_cast<osc::osc_bundle_element_size_t>(size)));
 }
 
-// `[`, the nested container, `]`. What the nested container itself
-// answers does not matter here: a value that is no container gives empty
-// brackets, and an overflow inside has already failed the packet.
-bool writeArray(const SendContext& context, PacketWriter& writer, const HostValue& value) {
-  if (!writer.put(osc::BeginArray)) return false;
-  if (!writer.enter()) return false;
-  appendArguments(context, writer, value);
+// `[`, the nested container, `]`. A value that is no container gives
+// empty brackets.
+void writeArray(const SendContext& context, PacketWriter& writer, const HostValue& value) {
+  if (!writer.put(osc::BeginArray) || !writer.enter()) return;
+  const int32_t kind = kindOf(context, value);
+  if (isArgumentContainer(kind)) appendArguments(context, writer, value, kind);
   writer.leave();
-  return writer.put(osc::EndArray);
+  writer.put(osc::EndArray);
 }
 
-// One element of a plain list; false only when it did not fit.
-bool writePlainElement(const SendContext& context, PacketWriter& writer,
+// One element of a plain list.
+void writePlainElement(const SendContext& context, PacketWriter& writer,
                        const HostValue& element) {
   switch (kindOf(context, element)) {
     case KindVoid:
-      return writer.put(osc::OscNil);
+      writer.put(osc::OscNil);
+      return;
     case KindInteger:
-      return writer.put(static_cast<osc::int32>(integerOf(context, element)));
+      writer.put(static_cast<osc::int32>(integerOf(context, element)));
+      return;
     case KindFloat:
-      return writer.put(float32FromDouble(doubleOf(context, element)));
+      writer.put(float32FromDouble(doubleOf(context, element)));
+      return;
     case KindString:
-      return writeString(context, writer, element);
+      writeString(context, writer, element);
+      return;
     case KindList:
-      return writeArray(context, writer, element);
+      writeArray(context, writer, element);
+      return;
     case KindByteArray:
-      return writeByteArrayBlob(context, writer, element);
+      writeByteArrayBlob(context, writer, element);
+      return;
     default:
-      return true;  // property lists, symbols and other kinds are passed over
+      return;  // property lists, symbols and other kinds are passed over
   }
 }
 
-// One typed argument; false only when it did not fit.
-bool writeTypedArgument(const SendContext& context, PacketWriter& writer, int32_t typeIndex,
+// One typed argument.
+void writeTypedArgument(const SendContext& context, PacketWriter& writer, int32_t typeIndex,
                         const HostValue& value) {
   switch (typeIndex) {
     case TypeInt32:
-      return writer.put(static_cast<osc::int32>(integerOf(context, value)));
+      writer.put(static_cast<osc::int32>(integerOf(context, value)));
+      return;
     case TypeFloat32:
-      return writer.put(float32FromDouble(doubleOf(context, value)));
+      writer.put(float32FromDouble(doubleOf(context, value)));
+      return;
     case TypeString:
-      return writeString(context, writer, value);
+      writeString(context, writer, value);
+      return;
     case TypeBlob:
       if (kindOf(context, value) == KindByteArray) {
-        return writeByteArrayBlob(context, writer, value);
+        writeByteArrayBlob(context, writer, value);
+      } else {
+        writeStringBlob(context, writer, value);
       }
-      return writeStringBlob(context, writer, value);
+      return;
     case TypeArray:
-      return writeArray(context, writer, value);
+      writeArray(context, writer, value);
+      return;
     case TypeBool:
-      return writer.put(integerOf(context, value) != 0);
+      writer.put(integerOf(context, value) != 0);
+      return;
     case TypeChar:
       // The low byte as a signed character: the codec sign-extends a char.
-      return writer.put(static_cast<char>(static_cast<int8_t>(integerOf(context, value) & 0xff)));
+      writer.put(static_cast<char>(static_cast<int8_t>(integerOf(context, value) & 0xff)));
+      return;
     case TypeDouble:
-      return writer.put(doubleOf(context, value));
+      writer.put(doubleOf(context, value));
+      return;
     case TypeInfinitum:
-      return writer.put(osc::Infinitum);
+      writer.put(osc::Infinitum);
+      return;
     case TypeInt64:
-      return writer.put(static_cast<osc::int64>(int64FromDouble(doubleOf(context, value))));
+      writer.put(static_cast<osc::int64>(int64FromDouble(doubleOf(context, value))));
+      return;
     case TypeMidi:
-      return writer.put(osc::MidiMessage(packedWordFromDouble(doubleOf(context, value))));
+      writer.put(osc::MidiMessage(packedWordFromDouble(doubleOf(context, value))));
+      return;
     case TypeNil:
-      return writer.put(osc::OscNil);
+      writer.put(osc::OscNil);
+      return;
     case TypeRgba:
-      return writer.put(osc::RgbaColor(packedWordFromDouble(doubleOf(context, value))));
+      writer.put(osc::RgbaColor(packedWordFromDouble(doubleOf(context, value))));
+      return;
     case TypeTime:
-      return writer.put(osc::TimeTag(timeTagFromDouble(doubleOf(context, value))));
+      writer.put(osc::TimeTag(timeTagFromDouble(doubleOf(context, value))));
+      return;
     default:
-      return true;  // not a type name: passed over
+      return;  // not a type name: passed over
   }
 }
 
@@ -163,29 +184,29 @@ int32_t typeIndexOfName(const SendContext& context, const HostValue& name) {
 
 }  // namespace
 
-bool appendArguments(const SendContext& context, PacketWriter& writer,
-                     const HostValue& container) {
+void appendArguments(const SendContext& context, PacketWriter& writer, const HostValue& container,
+                     int32_t kind) {
   IHostValues* values = context.values;
   IHostLists* lists = context.lists;
-  const int32_t kind = kindOf(context, container);
-  if (kind != KindList && kind != KindPropList) return false;
-
   int32_t count = 0;
   lists->listCount(&container, &count);
-  for (int32_t position = 1; position <= count; ++position) {
-    OwnedValue value(values);
+  // Each element is read, written and given back before the next; nothing
+  // here throws, so a plain value needs no holder.
+  for (int32_t position = 1; position <= count && writer.complete(); ++position) {
+    HostValue element = VoidValue;
     if (kind == KindPropList) {
-      OwnedValue name(values);
-      lists->propNameAt(&container, position, name.out());
-      const int32_t typeIndex = typeIndexOfName(context, name.get());
-      lists->listGetAt(&container, position, value.out());
-      if (!writeTypedArgument(context, writer, typeIndex, value.get())) return false;
+      HostValue name = VoidValue;
+      lists->propNameAt(&container, position, &name);
+      const int32_t typeIndex = typeIndexOfName(context, name);
+      if (!sameValue(name, VoidValue)) values->releaseValue(&name);
+      lists->listGetAt(&container, position, &element);
+      writeTypedArgument(context, writer, typeIndex, element);
     } else {
-      lists->listGetAt(&container, position, value.out());
-      if (!writePlainElement(context, writer, value.get())) return false;
+      lists->listGetAt(&container, position, &element);
+      writePlainElement(context, writer, element);
     }
+    if (!sameValue(element, VoidValue)) values->releaseValue(&element);
   }
-  return true;
 }
 
 int32_t typeIndexOfSymbol(const SendContext& context, const HostValue& name) {

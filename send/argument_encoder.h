@@ -8,15 +8,18 @@
 
 namespace zephyx::send {
 
-// Writes the elements of `container` to the message open in `writer`: a
-// list element by element, each typed by its Lingo kind; a property list
-// as typed arguments, each property name one of the fourteen type names.
-// False when the container is neither, or when an argument did not fit
-// (which fails the packet). An "array" whose value is no container still
-// writes its brackets, and elements of other kinds are passed over.
-// Host thread.
-bool appendArguments(const SendContext& context, PacketWriter& writer,
-                     const HostValue& container);
+// True for the kinds that hold arguments: a list and a property list.
+inline bool isArgumentContainer(int32_t kind) { return kind == KindList || kind == KindPropList; }
+
+// Writes the elements of `container`, whose kind is `kind` (a list or a
+// property list), to the message open in `writer`: a list element by
+// element, each typed by its Lingo kind; a property list as typed
+// arguments, each property name one of the fourteen type names. An
+// "array" whose value is no container still writes its brackets, and
+// elements of other kinds are passed over. An argument that does not fit
+// fails the writer, and nothing more is written. Host thread.
+void appendArguments(const SendContext& context, PacketWriter& writer, const HostValue& container,
+                     int32_t kind);
 
 // The type index of a name given as a symbol, or -1.
 int32_t typeIndexOfSymbol(const SendContext& context, const HostValue& name);

@@ -2,6 +2,7 @@
 // invoke undefined behaviour, whatever the double.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -27,6 +28,8 @@ uint32_t packedWordFromDouble(double number);
 // the signed infinity. Inline: every float argument sent takes this path.
 inline float float32FromDouble(double number) {
   constexpr float largest = std::numeric_limits<float>::max();
+  // Nearly every number is in range: one test settles it (never NaN).
+  if (std::fabs(number) <= static_cast<double>(largest)) return static_cast<float>(number);
   // Round to nearest keeps FLT_MAX up to half a unit in the last place
   // above it (2^103); only from there on is the number infinite as a float.
   constexpr double overflow = static_cast<double>(largest) + 0x1p103;

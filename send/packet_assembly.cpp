@@ -1,7 +1,5 @@
 #include "send/packet_assembly.h"
 
-#include <optional>
-
 #include "common/locked_string.h"
 #include "common/owned_value.h"
 #include "send/argument_encoder.h"
@@ -11,100 +9,93 @@
 namespace zephyx::send {
 namespace {
 
-ElementShape shapeOfKind(int32_t kind) {
-  if (kind == KindString) return ElementShape::Message;
-  if (kind == KindInteger || kind == KindFloat) return ElementShape::Bundle;
-  return ElementShape::Other;
-}
-
-uint64_t timeTagOf(const SendContext& context, const HostValue& value) {
-  if (kindOf(context, value) == KindInteger) return timeTagFromInteger(integerOf(context, value));
+uint64_t timeTagOf(const SendContext& context, const HostValue& value, int32_t kind) {
+  if (kind == KindInteger) return timeTagFromInteger(integerOf(context, value));
   return timeTagFromDouble(doubleOf(context, value));
 }
 
-// Writes the element and answers what its contents answered, or nothing
-// when it had no contents to write (no element 2, or another shape).
-std::optional<bool> writeElement(const SendContext& context, PacketWriter& writer,
-                                 const HostValue& list, int32_t count) {
-  IHostValues* values = context.values;
-  IHostLists* lists = context.lists;
-  OwnedValue first(values);
-  lists->listGetAt(&list, 1, first.out());
-  const ElementShape shape = shapeOfKind(kindOf(context, first.get()));
-  if (shape == ElementShape::Other) return std::nullopt;
-
-  std::optional<bool> answer;
-  if (shape == ElementShape::Message) {
+void writeMessage(const SendContext& context, PacketWriter& writer, const HostValue& list,
+                  const HostValue& address, int32_t count) {
+  {
     // Receivers take any packet that starts with '#' for a bundle, so a
     // message whose address does could never be read as one.
-    bool opened = false;
-    {
-      const LockedString address(values, first.get());
-      if (address.text()[0] == '#') {
-        writer.fail();
-      } else {
-        opened = writer.put(osc::BeginMessage(address.text()));
-      }
+    const LockedString text(context.values, address);
+    if (text.text()[0] == '#') {
+      writer.fail();
+      return;
     }
-    if (!opened) return false;
-    if (count >= 2) {
-      first.reset();
-      OwnedValue arguments(values);
-      lists->listGetAt(&list, 2, arguments.out());
-      answer = appendArguments(context, writer, arguments.get());
-    }
-    writer.put(osc::EndMessage);
-  } else {
-    if (!writer.put(osc::BeginBundle(timeTagOf(context, first.get())))) return false;
-    if (!writer.enter()) return false;
-    if (count >= 2) {
-      first.reset();
-      OwnedValue contents(values);
-      lists->listGetAt(&list, 2, contents.out());
-      answer = appendBundleContents(context, writer, contents.get());
-    }
-    writer.leave();
-    writer.put(osc::EndBundle);
+    if (!writer.put(osc::BeginMessage(text.text()))) return;
   }
-  // A packet goes out whole or not at all: contents that were not written
-  // as asked fail it, at any depth.
-  if (answer.has_value() && !*answer) writer.fail();
-  return answer;
+  if (count >= 2) {
+    OwnedValue arguments(context.values);
+    context.lists->listGetAt(&list, 2, arguments.out());
+    const int32_t kind = kindOf(context, arguments.get());
+    if (!isArgumentContainer(kind)) {
+      writer.fail();
+      return;
+    }
+    appendArguments(context, writer, arguments.get(), kind);
+  }
+  writer.put(osc::EndMessage);
+}
+
+void writeBundle(const SendContext& context, PacketWriter& writer, const HostValue& list,
+                 const HostValue& timeTag, int32_t timeTagKind, int32_t count) {
+  if (!writer.put(osc::BeginBundle(timeTagOf(context, timeTag, timeTagKind)))) return;
+  if (!writer.enter()) return;
+  if (count >= 2) {
+    OwnedValue contents(context.values);
+    context.lists->listGetAt(&list, 2, contents.out());
+    appendBundleContents(context, writer, contents.get());
+  }
+  writer.leave();
+  writer.put(osc::EndBundle);
 }
 
 }  // namespace
 
-ElementShape shapeOfElement(const SendContext& context, const HostValue& list) {
-  OwnedValue first(context.values);
-  context.lists->listGetAt(&list, 1, first.out());
-  return shapeOfKind(kindOf(context, first.get()));
+ElementShape shapeOfKind(int32_t firstKind) {
+  if (firstKind == KindString) return ElementShape::Message;
+  if (firstKind == KindInteger || firstKind == KindFloat) return ElementShape::Bundle;
+  return ElementShape::Other;
 }
 
-void writePacketElement(const SendContext& context, PacketWriter& writer, const HostValue& list,
-                        int32_t count) {
-  writeElement(context, writer, list, count);
-}
-
-bool appendBundleContents(const SendContext& context, PacketWriter& writer,
+void appendBundleContents(const SendContext& context, PacketWriter& writer,
                           const HostValue& contents) {
+  if (kindOf(context, contents) != KindList) {
+    writer.fail();
+    return;
+  }
   IHostValues* values = context.values;
   IHostLists* lists = context.lists;
-  if (kindOf(context, contents) != KindList) return false;
-
-  bool result = true;
   int32_t count = 0;
   lists->listCount(&contents, &count);
-  for (int32_t position = 1; position <= count; ++position) {
+  for (int32_t position = 1; position <= count && writer.complete(); ++position) {
     OwnedValue item(values);
     lists->listGetAt(&contents, position, item.out());
     if (kindOf(context, item.get()) != KindList) continue;
     int32_t itemCount = 0;
     lists->listCount(item.ptr(), &itemCount);
     if (itemCount == 0) continue;
-    const std::optional<bool> answer = writeElement(context, writer, item.get(), itemCount);
-    if (answer.has_value()) result = *answer;
+    OwnedValue first(values);
+    lists->listGetAt(item.ptr(), 1, first.out());
+    writePacketElement(context, writer, item.get(), first.get(), kindOf(context, first.get()),
+                       itemCount);
   }
-  return result;
+}
+
+void writePacketElement(const SendContext& context, PacketWriter& writer, const HostValue& list,
+                        const HostValue& first, int32_t firstKind, int32_t count) {
+  switch (shapeOfKind(firstKind)) {
+    case ElementShape::Message:
+      writeMessage(context, writer, list, first, count);
+      return;
+    case ElementShape::Bundle:
+      writeBundle(context, writer, list, first, firstKind, count);
+      return;
+    case ElementShape::Other:
+      return;
+  }
 }
 
 }  // namespace zephyx::send

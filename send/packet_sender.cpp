@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "common/owned_value.h"
 #include "send/packet_assembly.h"
+#include "send/value_reading.h"
 #include "send/transmit_socket.h"
 
 namespace zephyx::send {
@@ -24,24 +26,37 @@ class PacketBuffer {
   char* data_;
 };
 
-// The number of elements of a list that describes a packet, or 0 when it
-// describes none: anything but an address or a time tag first would make
-// an empty datagram, which no OSC peer accepts.
-int32_t packetElementCount(const SendContext& context, const HostValue& messageOrBundle) {
+// A list that describes a packet: its length and its element 1, read once.
+// `count` is 0 when it describes none: anything but an address or a time
+// tag first would make an empty datagram, which no OSC peer accepts.
+struct PacketList {
   int32_t count = 0;
-  context.lists->listCount(&messageOrBundle, &count);
-  if (count < 1) return 0;
-  if (shapeOfElement(context, messageOrBundle) == ElementShape::Other) return 0;
-  return count;
+  OwnedValue first;
+  int32_t firstKind = KindVoid;
+};
+
+PacketList readPacketList(const SendContext& context, const HostValue& messageOrBundle) {
+  PacketList packet;
+  packet.first = OwnedValue(context.values);
+  context.lists->listCount(&messageOrBundle, &packet.count);
+  if (packet.count < 1) {
+    packet.count = 0;
+    return packet;
+  }
+  context.lists->listGetAt(&messageOrBundle, 1, packet.first.out());
+  packet.firstKind = kindOf(context, packet.first.get());
+  if (shapeOfKind(packet.firstKind) == ElementShape::Other) packet.count = 0;
+  return packet;
 }
 
 }  // namespace
 
 bool encodePacket(const SendContext& context, PacketWriter& writer,
                   const HostValue& messageOrBundle) {
-  const int32_t count = packetElementCount(context, messageOrBundle);
-  if (count == 0) return false;
-  writePacketElement(context, writer, messageOrBundle, count);
+  const PacketList packet = readPacketList(context, messageOrBundle);
+  if (packet.count == 0) return false;
+  writePacketElement(context, writer, messageOrBundle, packet.first.get(), packet.firstKind,
+                     packet.count);
   return writer.complete();
 }
 
@@ -50,8 +65,8 @@ bool sendPacket(const SendContext& context, const char* host, int32_t port, int3
   if (context.values == nullptr || context.lists == nullptr || context.memory == nullptr) {
     return false;
   }
-  const int32_t count = packetElementCount(context, messageOrBundle);
-  if (count == 0 || bufferSize <= 0) return false;
+  const PacketList packet = readPacketList(context, messageOrBundle);
+  if (packet.count == 0 || bufferSize <= 0) return false;
 
   // The socket first: a destination that does not resolve costs no buffer.
   TransmitSocket socket;
@@ -61,7 +76,8 @@ bool sendPacket(const SendContext& context, const char* host, int32_t port, int3
   PacketBuffer buffer(context.memory, capacity);
   if (buffer.data() == nullptr) return false;
   PacketWriter writer(buffer.data(), capacity);
-  writePacketElement(context, writer, messageOrBundle, count);
+  writePacketElement(context, writer, messageOrBundle, packet.first.get(), packet.firstKind,
+                     packet.count);
   if (!writer.complete()) return false;
   socket.send(writer.data(), writer.size());
   return true;

@@ -19,9 +19,12 @@ class PacketWriter {
   PacketWriter(char* buffer, size_t capacity) : stream_(buffer, capacity) {}
 
   // One write to the stream. A write that does not fit writes nothing,
-  // fails the packet and returns false.
+  // fails the packet and returns false. Once the packet has failed nothing
+  // more is written: it will not be sent, and the codec would refuse to
+  // close what was left open.
   template <typename Part>
   bool put(const Part& part) {
+    if (!complete_) return false;
     try {
       stream_ << part;
       return true;

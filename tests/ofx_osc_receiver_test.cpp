@@ -112,7 +112,7 @@ TEST_F(ReceiverTest, AStopDiscardsUndeliveredItems) {
   ASSERT_TRUE(testsupport::waitUntil([&] { return receiver->queuedCount() == 5; }));
   receiver->stopReceiving();
   EXPECT_EQ(receiver->queuedCount(), 0u);
-  EXPECT_EQ(receiver->popItem(), nullptr);
+  EXPECT_FALSE(receiver->popItem());
   EXPECT_EQ(host.valueTable().liveCount(), 0) << "their values were released";
   receiver->stopReceiving();  // stopping a stopped receiver is harmless
 }

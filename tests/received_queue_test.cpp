@@ -9,10 +9,7 @@ namespace {
 
 class ReceivedQueueTest : public testsupport::HostFixture {
  protected:
-  std::unique_ptr<ReceivedItem> item(int32_t number) {
-    return std::make_unique<ReceivedItem>(&host.values(), host.makeString("/n"),
-                                          host.makeInteger(number));
-  }
+  ItemValues item(int32_t number) { return {host.makeString("/n"), host.makeInteger(number)}; }
   int32_t numberOf(const ReceivedItem& received) {
     int32_t number = -1;
     host.values().valueToInteger(received.body.ptr(), &number);
@@ -21,31 +18,43 @@ class ReceivedQueueTest : public testsupport::HostFixture {
 };
 
 TEST_F(ReceivedQueueTest, PopsInOrderAndReportsEmpty) {
-  ReceivedQueue queue;
-  EXPECT_EQ(queue.pop(), nullptr);
-  for (int32_t i = 1; i <= 3; ++i) EXPECT_EQ(queue.push(item(i)), nullptr);
+  ReceivedQueue queue(&host.values());
+  EXPECT_FALSE(queue.pop());
+  std::vector<ItemValues> batch = {item(1), item(2)};
+  EXPECT_EQ(queue.pushAll(batch), 0u);
+  EXPECT_TRUE(batch.empty());
+  batch = {item(3)};
+  EXPECT_EQ(queue.pushAll(batch), 0u);
   EXPECT_EQ(queue.size(), 3u);
   for (int32_t i = 1; i <= 3; ++i) {
     auto popped = queue.pop();
-    ASSERT_NE(popped, nullptr);
+    ASSERT_TRUE(popped);
     EXPECT_EQ(numberOf(*popped), i);
   }
-  EXPECT_EQ(queue.pop(), nullptr);
+  EXPECT_FALSE(queue.pop());
 }
 
-TEST_F(ReceivedQueueTest, KeepsTheNewest1025Of2000) {
-  ReceivedQueue queue;
-  int evicted = 0;
-  for (int32_t i = 0; i < 2000; ++i) {
-    if (queue.push(item(i)) != nullptr) ++evicted;
+// However the items arrive, one at a time or in one datagram's batch, the
+// newest 1025 stay in order and the others give their values back.
+TEST_F(ReceivedQueueTest, KeepsTheNewest1025Of2000InBatchesOfAnySize) {
+  for (size_t batchSize : {size_t{1}, size_t{7}, size_t{2000}}) {
+    ReceivedQueue queue(&host.values());
+    size_t evicted = 0;
+    std::vector<ItemValues> batch;
+    for (int32_t i = 0; i < 2000; ++i) {
+      batch.push_back(item(i));
+      if (batch.size() == batchSize || i == 1999) evicted += queue.pushAll(batch);
+    }
+    EXPECT_EQ(queue.size(), 1025u) << batchSize;
+    EXPECT_EQ(evicted, 2000u - 1025u) << batchSize;
+    EXPECT_EQ(host.valueTable().liveCount(), 2 * 1025) << "evicted items gave their values back";
+    for (int32_t i = 2000 - 1025; i < 2000; ++i) {
+      auto popped = queue.pop();
+      ASSERT_TRUE(popped);
+      ASSERT_EQ(numberOf(*popped), i) << batchSize;
+    }
+    EXPECT_FALSE(queue.pop());
   }
-  EXPECT_EQ(queue.size(), 1025u);
-  EXPECT_EQ(evicted, 2000 - 1025);
-  auto oldest = queue.pop();
-  EXPECT_EQ(numberOf(*oldest), 2000 - 1025);
-  EXPECT_EQ(host.valueTable().liveCount(), 2 * 1025) << "evicted items gave their values back";
-  queue.takeAll();
-  oldest.reset();
 }
 
 }  // namespace

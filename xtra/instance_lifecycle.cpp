@@ -11,15 +11,19 @@
 #include "receive/ofx_osc_receiver.h"
 #include "xtra/listening_control.h"
 #include "xtra/process_state.h"
-#include "common/type_symbol_table.h"
 
 namespace zephyx::xtra {
 
 namespace {
 
+// The record holds its services as raw pointers (it must stay trivial), so
+// each is taken through a holder and handed over.
 template <typename Service>
 HostStatus takeService(IHostBroker* broker, const HostGuid& id, Service** field) {
-  return broker->queryService(&id, reinterpret_cast<void**>(field));
+  InterfaceRef<Service> service;
+  const HostStatus status = broker->queryService(&id, service.out());
+  *field = service.take();
+  return status;
 }
 
 }  // namespace
@@ -65,8 +69,8 @@ void initialiseInstance(XtraInstance& instance, const MethodCall& call) {
   if (instance.contextSource != nullptr &&
       instance.contextSource->getScriptContext(&instance.scriptContext) == StatusOk &&
       instance.scriptContext != nullptr) {
-    instance.scriptContext->queryInterface(&hostids::CallGuard,
-                                           reinterpret_cast<void**>(&instance.callGuard));
+    instance.callGuard =
+        queryInterface<IHostCallGuard>(instance.scriptContext, hostids::CallGuard).take();
   }
 
   // Without a receiver the instance simply never listens.

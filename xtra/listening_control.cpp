@@ -1,5 +1,6 @@
 #include "xtra/listening_control.h"
 
+#include <optional>
 #include <utility>
 
 #include "host/host_ids.h"
@@ -31,8 +32,8 @@ void registerClient(XtraInstance& instance, TStdXtra_IMoaMmXScript* script) {
       StatusOk) {
     return;
   }
-  instance.notificationClient = client.release();
-  instance.notificationRefcon = InterfaceRef<IMoaMmXScript>::retain(refcon).release();
+  instance.notificationClient = client.take();
+  instance.notificationRefcon = InterfaceRef<IMoaMmXScript>::retain(refcon).take();
 }
 
 }  // namespace
@@ -52,8 +53,7 @@ void endRegistration(XtraInstance& instance) {
 void dropTarget(XtraInstance& instance) {
   if (!instance.hasTarget) return;
   instance.hasTarget = false;
-  const OwnedValue released =
-      OwnedValue::adopt(instance.valueServices, std::exchange(instance.target, VoidValue));
+  releaseNow(instance.valueServices, std::exchange(instance.target, VoidValue));
 }
 
 void startListeningFromCall(XtraInstance& instance, MethodCall& call,
@@ -128,7 +128,7 @@ void deliverQueuedItems(TStdXtra_IMoaMmXScript* script, IMoaNotificationClient* 
   for (; budget > 0; --budget) {
     receive::ofxOscReceiver* receiver = instance.receiver;  // a handler may forget the instance
     if (receiver == nullptr) break;
-    const std::unique_ptr<receive::ReceivedItem> item = receiver->popItem();
+    const std::optional<receive::ReceivedItem> item = receiver->popItem();
     if (!item) break;
     args[first] = item->head.get();
     args[first + 1] = item->body.get();

@@ -3,6 +3,7 @@
 #include "common/never_throw.h"
 #include "send/argument_encoder.h"
 #include "send/packet_assembly.h"
+#include "send/value_reading.h"
 #include "xtra/host_version.h"
 #include "xtra/instance_lifecycle.h"
 #include "xtra/listening_control.h"
@@ -53,12 +54,17 @@ int32_t TStdXtra_IMoaMmXScript::byteArrayLength(const HostValue& value) {
 
 bool TStdXtra_IMoaMmXScript::appendBundleContents(send::PacketWriter& writer,
                                                   const HostValue& contents) {
-  return send::appendBundleContents(sendContextOf(*owner), writer, contents);
+  send::appendBundleContents(sendContextOf(*owner), writer, contents);
+  return writer.complete();
 }
 
 bool TStdXtra_IMoaMmXScript::appendArguments(send::PacketWriter& writer,
                                              const HostValue& container) {
-  return send::appendArguments(sendContextOf(*owner), writer, container);
+  const send::SendContext context = sendContextOf(*owner);
+  const int32_t kind = send::kindOf(context, container);
+  if (!send::isArgumentContainer(kind)) return false;
+  send::appendArguments(context, writer, container, kind);
+  return writer.complete();
 }
 
 int32_t TStdXtra_IMoaMmXScript::typeIndexOfSymbol(const HostValue& name) {
