@@ -6,6 +6,7 @@
 namespace zephyx::standin {
 
 HostStatus ZX_CALL StandInAppInfo::getInfo(int32_t item, char* buffer, int32_t size) noexcept {
+  calls_.hostThreadOnly();
   if (item != AppInfoVersionString || buffer == nullptr || size <= 0) return ResultHostFailure;
   std::lock_guard<std::mutex> lock(mutex_);
   // Like the real host, a text as long as the buffer arrives without its NUL.

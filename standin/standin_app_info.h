@@ -5,13 +5,14 @@
 #include <string>
 
 #include "host/host_app_info.h"
+#include "standin/host_calls.h"
 #include "standin/host_service.h"
 
 namespace zephyx::standin {
 
 class StandInAppInfo final : public HostService<IHostAppInfo> {
  public:
-  StandInAppInfo() : HostService(hostids::AppInfoService) {}
+  explicit StandInAppInfo(HostCalls& calls) : HostService(hostids::AppInfoService), calls_(calls) {}
 
   HostStatus ZX_CALL getInfo(int32_t item, char* buffer, int32_t size) noexcept override;
 
@@ -19,6 +20,7 @@ class StandInAppInfo final : public HostService<IHostAppInfo> {
   void setVersionText(std::string text);
 
  private:
+  HostCalls& calls_;
   std::mutex mutex_;
   std::string versionText_ = "12.0";  // guarded by mutex_
 };

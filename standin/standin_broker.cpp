@@ -31,6 +31,7 @@ HostStatus ZX_CALL StandInBroker::queryService(const HostGuid* serviceId, void**
 
 HostStatus ZX_CALL StandInBroker::createObject(const HostGuid* classId,
                                                const HostGuid* interfaceId, void** out) noexcept {
+  host_.hostCalls().hostThreadOnly();
   if (out == nullptr) return ResultHostFailure;
   *out = nullptr;
   if (classId == nullptr || interfaceId == nullptr) return ResultHostFailure;

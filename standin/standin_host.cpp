@@ -8,11 +8,13 @@
 namespace zephyx::standin {
 
 StandInHost::StandInHost()
-    : values_(table_, symbols_),
-      lists_(table_),
-      objects_(table_, symbols_),
-      scriptContext_(table_, symbols_),
-      contextSource_(scriptContext_),
+    : appInfo_(calls_),
+      values_(table_, symbols_, calls_),
+      lists_(table_, calls_),
+      objects_(table_, symbols_, calls_),
+      scriptContext_(table_, symbols_, calls_),
+      contextSource_(scriptContext_, calls_),
+      notifications_(calls_),
       broker_(*this) {
   broker_.addService(&appInfo_, hostids::AppInfoService);
   broker_.addService(&values_, hostids::ValueService);
@@ -183,6 +185,7 @@ std::string StandInHost::leakReport() const {
   note("service references released twice", serviceOverReleases());
   note("live instances", liveInstances());
   note("notification registrations", notifications_.registrationCount());
+  note("host-thread-only calls from other threads", calls_.offHostThread());
   return report.str();
 }
 

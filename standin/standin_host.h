@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/owned_value.h"
+#include "standin/host_calls.h"
 #include "standin/library_loader.h"
 #include "standin/lingo_notation.h"
 #include "standin/standin_app_info.h"
@@ -47,6 +48,9 @@ class StandInHost {
   ValueTable& valueTable() { return table_; }
   const ValueTable& valueTable() const { return table_; }
   SymbolTable& symbols() { return symbols_; }
+  // Service calls so far, and the host-thread-only ones made elsewhere.
+  HostCalls& hostCalls() { return calls_; }
+  const HostCalls& hostCalls() const { return calls_; }
 
   // Values for tests and tools. Each carries one reference owned by the caller.
   HostValue makeInteger(int32_t number);
@@ -101,8 +105,9 @@ class StandInHost {
   int32_t serviceReferences() const;
   // Releases of service references that were never handed out.
   int32_t serviceOverReleases() const;
-  // Empty when nothing is left over: no live value, block, object, open
-  // string lock, service reference or instance, and nothing released twice.
+  // Empty when nothing is left over (no live value, block, object, open
+  // string lock, service reference or instance), nothing was released
+  // twice, and no host-thread-only call came from another thread.
   std::string leakReport() const;
 
  private:
@@ -114,6 +119,7 @@ class StandInHost {
   // may still hold their objects is gone.
   std::vector<std::unique_ptr<LoadedLibrary>> libraries_;
   HostStatus registrationStatus_ = StatusOk;
+  HostCalls calls_;
   ValueTable table_;
   SymbolTable symbols_;
   StandInMemory memory_;

@@ -2,21 +2,25 @@
 
 namespace zephyx::standin {
 
-StandInLists::StandInLists(ValueTable& table) : HostService(hostids::ListService), table_(table) {}
+StandInLists::StandInLists(ValueTable& table, HostCalls& calls)
+    : HostService(hostids::ListService), table_(table), calls_(calls) {}
 
 HostStatus ZX_CALL StandInLists::newList(HostValue* out) noexcept {
+  calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = table_.make(StandInList, [](ValueSlot&) {});
   return StatusOk;
 }
 
 HostStatus ZX_CALL StandInLists::newPropList(HostValue* out) noexcept {
+  calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = table_.make(StandInPropList, [](ValueSlot&) {});
   return StatusOk;
 }
 
 HostStatus ZX_CALL StandInLists::appendToList(const HostValue* list, const HostValue* value) noexcept {
+  calls_.anyThread();
   ValueSlot* slot = table_.live(list);
   if (slot == nullptr || slot->kind != StandInList || value == nullptr) return ResultHostFailure;
   if (!table_.retain(*value)) return ResultHostFailure;
@@ -29,6 +33,7 @@ HostStatus ZX_CALL StandInLists::appendToList(const HostValue* list, const HostV
 
 HostStatus ZX_CALL StandInLists::addProp(const HostValue* propList, const HostValue* key,
                                          const HostValue* value) noexcept {
+  calls_.anyThread();
   ValueSlot* slot = table_.live(propList);
   if (slot == nullptr || slot->kind != StandInPropList || key == nullptr || value == nullptr) {
     return ResultHostFailure;
@@ -45,6 +50,7 @@ HostStatus ZX_CALL StandInLists::addProp(const HostValue* propList, const HostVa
 }
 
 HostStatus ZX_CALL StandInLists::listCount(const HostValue* list, int32_t* out) noexcept {
+  calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = 0;
   ValueSlot* slot = table_.live(list);
@@ -66,6 +72,7 @@ HostStatus StandInLists::elementAt(const std::vector<HostValue>& elements, int32
 
 HostStatus ZX_CALL StandInLists::listGetAt(const HostValue* list, int32_t position,
                                            HostValue* out) noexcept {
+  calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
   ValueSlot* slot = table_.live(list);
@@ -77,6 +84,7 @@ HostStatus ZX_CALL StandInLists::listGetAt(const HostValue* list, int32_t positi
 
 HostStatus ZX_CALL StandInLists::propNameAt(const HostValue* propList, int32_t position,
                                             HostValue* out) noexcept {
+  calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
   ValueSlot* slot = table_.live(propList);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host/host_lists.h"
+#include "standin/host_calls.h"
 #include "standin/host_service.h"
 #include "standin/value_table.h"
 
@@ -9,7 +10,7 @@ namespace zephyx::standin {
 
 class StandInLists final : public HostService<IHostLists> {
  public:
-  explicit StandInLists(ValueTable& table);
+  StandInLists(ValueTable& table, HostCalls& calls);
 
   HostStatus ZX_CALL newList(HostValue* out) noexcept override;
   HostStatus ZX_CALL newPropList(HostValue* out) noexcept override;
@@ -26,6 +27,7 @@ class StandInLists final : public HostService<IHostLists> {
   HostStatus elementAt(const std::vector<HostValue>& elements, int32_t position, HostValue* out);
 
   ValueTable& table_;
+  HostCalls& calls_;
 };
 
 }  // namespace zephyx::standin

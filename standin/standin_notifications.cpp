@@ -10,6 +10,7 @@ StandInNotifications::~StandInNotifications() {
 
 HostStatus ZX_CALL StandInNotifications::registerNotificationClient(
     IMoaNotificationClient* client, void* refcon) noexcept {
+  calls_.hostThreadOnly();
   if (client == nullptr) return ResultHostFailure;
   client->addRef();
   registrations_.push_back(Registration{client, refcon, nextSerial_++});
@@ -18,6 +19,7 @@ HostStatus ZX_CALL StandInNotifications::registerNotificationClient(
 
 HostStatus ZX_CALL StandInNotifications::unregisterNotificationClient(
     IMoaNotificationClient* client) noexcept {
+  calls_.hostThreadOnly();
   auto found = std::find_if(registrations_.begin(), registrations_.end(),
                             [&](const Registration& r) { return r.client == client; });
   if (found == registrations_.end()) return ResultHostFailure;

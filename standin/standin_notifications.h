@@ -5,13 +5,15 @@
 #include <vector>
 
 #include "host/host_notifications.h"
+#include "standin/host_calls.h"
 #include "standin/host_service.h"
 
 namespace zephyx::standin {
 
 class StandInNotifications final : public HostService<IHostNotifications> {
  public:
-  StandInNotifications() : HostService(hostids::NotificationService) {}
+  explicit StandInNotifications(HostCalls& calls)
+      : HostService(hostids::NotificationService), calls_(calls) {}
   ~StandInNotifications() override;
 
   HostStatus ZX_CALL registerNotificationClient(IMoaNotificationClient* client,
@@ -35,6 +37,7 @@ class StandInNotifications final : public HostService<IHostNotifications> {
   };
   bool isRegistered(uint64_t serial) const;
 
+  HostCalls& calls_;
   std::vector<Registration> registrations_;
   uint64_t nextSerial_ = 1;
   int64_t notifyCalls_ = 0;

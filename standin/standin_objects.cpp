@@ -13,9 +13,9 @@ uint8_t noBytes[1] = {0};
 // reference on the value and lives until its last release.
 class ValueObject final : public IHostByteArray {
  public:
-  ValueObject(StandInObjects& owner, ValueTable& table, HostSymbol lengthName,
+  ValueObject(StandInObjects& owner, ValueTable& table, HostCalls& calls, HostSymbol lengthName,
               const HostValue& value, bool isByteArray)
-      : owner_(owner), table_(table), lengthName_(lengthName), value_(value),
+      : owner_(owner), table_(table), calls_(calls), lengthName_(lengthName), value_(value),
         isByteArray_(isByteArray) {
     table_.retain(value_);
   }
@@ -43,6 +43,7 @@ class ValueObject final : public IHostByteArray {
   }
 
   HostStatus ZX_CALL getProp(HostSymbol property, HostValue* out) noexcept override {
+    calls_.hostThreadOnly();
     if (out == nullptr) return ResultHostFailure;
     *out = VoidValue;
     ValueSlot* slot = table_.find(value_);
@@ -53,6 +54,7 @@ class ValueObject final : public IHostByteArray {
   }
 
   HostStatus ZX_CALL getBytes(uint8_t** bytes) noexcept override {
+    calls_.hostThreadOnly();
     if (bytes == nullptr) return ResultHostFailure;
     *bytes = noBytes;
     ValueSlot* slot = table_.find(value_);
@@ -64,6 +66,7 @@ class ValueObject final : public IHostByteArray {
  private:
   StandInObjects& owner_;
   ValueTable& table_;
+  HostCalls& calls_;
   HostSymbol lengthName_;
   HostValue value_;
   bool isByteArray_;
@@ -72,10 +75,14 @@ class ValueObject final : public IHostByteArray {
 
 }  // namespace
 
-StandInObjects::StandInObjects(ValueTable& table, SymbolTable& symbols)
-    : HostService(hostids::ObjectService), table_(table), lengthName_(symbols.intern("length")) {}
+StandInObjects::StandInObjects(ValueTable& table, SymbolTable& symbols, HostCalls& calls)
+    : HostService(hostids::ObjectService),
+      table_(table),
+      calls_(calls),
+      lengthName_(symbols.intern("length")) {}
 
 HostStatus ZX_CALL StandInObjects::valueToObject(const HostValue* value, IMoaUnknown** out) noexcept {
+  calls_.hostThreadOnly();
   if (out == nullptr) return ResultHostFailure;
   *out = nullptr;
   if (value == nullptr) return ResultHostFailure;
@@ -86,13 +93,14 @@ HostStatus ZX_CALL StandInObjects::valueToObject(const HostValue* value, IMoaUnk
   }
   if (slot->kind != StandInByteArray && slot->kind != StandInObject) return ResultHostFailure;
   auto* object =
-      new ValueObject(*this, table_, lengthName_, *value, slot->kind == StandInByteArray);
+      new ValueObject(*this, table_, calls_, lengthName_, *value, slot->kind == StandInByteArray);
   liveObjects_.fetch_add(1, std::memory_order_acq_rel);
   *out = static_cast<IHostByteArray*>(object);
   return StatusOk;
 }
 
 HostStatus ZX_CALL StandInObjects::newByteArray(const void* bytes, int32_t size, HostValue* out) noexcept {
+  calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
   if (size < 0 || (size > 0 && bytes == nullptr)) return ResultHostFailure;

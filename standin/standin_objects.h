@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "host/host_objects.h"
+#include "standin/host_calls.h"
 #include "standin/host_service.h"
 #include "standin/symbol_table.h"
 #include "standin/value_table.h"
@@ -12,7 +13,7 @@ namespace zephyx::standin {
 
 class StandInObjects final : public HostService<IHostObjects> {
  public:
-  StandInObjects(ValueTable& table, SymbolTable& symbols);
+  StandInObjects(ValueTable& table, SymbolTable& symbols, HostCalls& calls);
 
   HostStatus ZX_CALL valueToObject(const HostValue* value, IMoaUnknown** out) noexcept override;
   HostStatus ZX_CALL newByteArray(const void* bytes, int32_t size, HostValue* out) noexcept override;
@@ -26,6 +27,7 @@ class StandInObjects final : public HostService<IHostObjects> {
 
  private:
   ValueTable& table_;
+  HostCalls& calls_;
   HostSymbol lengthName_;  // interned once: byte arrays answer their length by it
   std::atomic<bool> failWrites_{false};
   std::atomic<int64_t> liveObjects_{0};

@@ -8,8 +8,9 @@
 
 namespace zephyx::standin {
 
-StandInScriptContext::StandInScriptContext(ValueTable& table, SymbolTable& symbols)
-    : table_(table), symbols_(symbols) {}
+StandInScriptContext::StandInScriptContext(ValueTable& table, SymbolTable& symbols,
+                                           HostCalls& calls)
+    : table_(table), symbols_(symbols), hostCalls_(calls) {}
 
 StandInScriptContext::~StandInScriptContext() { clearCalls(); }
 
@@ -60,6 +61,7 @@ const Handler* StandInScriptContext::findHandler(const std::string& name, int32_
 
 HostStatus ZX_CALL StandInScriptContext::callHandler(HostSymbol handler, int32_t count,
                                                      const HostValue* args, HostValue* result) noexcept {
+  hostCalls_.hostThreadOnly();
   if (result != nullptr) *result = VoidValue;
   if (count < 0 || (count > 0 && args == nullptr)) return ResultHostFailure;
 
@@ -105,6 +107,7 @@ void StandInScriptContext::clearCalls() {
 }
 
 HostStatus ZX_CALL StandInScriptContext::saveCallContext(CallGuardState* state) noexcept {
+  hostCalls_.hostThreadOnly();
   if (state == nullptr) return ResultHostFailure;
   ++saves_;
   const uint32_t token = nextSaveToken_++;
@@ -114,6 +117,7 @@ HostStatus ZX_CALL StandInScriptContext::saveCallContext(CallGuardState* state) 
 }
 
 HostStatus ZX_CALL StandInScriptContext::restoreCallContext(CallGuardState* state) noexcept {
+  hostCalls_.hostThreadOnly();
   if (state == nullptr) return ResultHostFailure;
   ++restores_;
   if (openSaves_.empty() || state->words[0] != 0x5a5e5a5e ||

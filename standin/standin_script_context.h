@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/host_script_context.h"
+#include "standin/host_calls.h"
 #include "standin/host_service.h"
 #include "standin/symbol_table.h"
 #include "standin/value_table.h"
@@ -36,7 +37,7 @@ struct RecordedCall {
 
 class StandInScriptContext final : public IHostScriptContext, public IHostCallGuard {
  public:
-  StandInScriptContext(ValueTable& table, SymbolTable& symbols);
+  StandInScriptContext(ValueTable& table, SymbolTable& symbols, HostCalls& calls);
   ~StandInScriptContext();
 
   HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) noexcept override;
@@ -82,6 +83,7 @@ class StandInScriptContext final : public IHostScriptContext, public IHostCallGu
 
   ValueTable& table_;
   SymbolTable& symbols_;
+  HostCalls& hostCalls_;
   std::map<std::string, Handler> handlers_;
   std::map<std::pair<std::string, std::string>, Handler> objectHandlers_;
   // Forgets the oldest calls until at most `keep` are left.
@@ -102,10 +104,11 @@ class StandInScriptContext final : public IHostScriptContext, public IHostCallGu
 
 class StandInScriptContextSource final : public HostService<IHostScriptContextSource> {
  public:
-  explicit StandInScriptContextSource(StandInScriptContext& context)
-      : HostService(hostids::ScriptContextSourceService), context_(context) {}
+  StandInScriptContextSource(StandInScriptContext& context, HostCalls& calls)
+      : HostService(hostids::ScriptContextSourceService), context_(context), calls_(calls) {}
 
   HostStatus ZX_CALL getScriptContext(IHostScriptContext** out) noexcept override {
+    calls_.hostThreadOnly();
     if (out == nullptr) return ResultHostFailure;
     context_.addRef();
     *out = &context_;
@@ -114,6 +117,7 @@ class StandInScriptContextSource final : public HostService<IHostScriptContextSo
 
  private:
   StandInScriptContext& context_;
+  HostCalls& calls_;
 };
 
 }  // namespace zephyx::standin

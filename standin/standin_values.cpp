@@ -14,10 +14,11 @@ char emptyText[1] = {'\0'};
 
 }  // namespace
 
-StandInValues::StandInValues(ValueTable& table, SymbolTable& symbols)
-    : HostService(hostids::ValueService), table_(table), symbols_(symbols) {}
+StandInValues::StandInValues(ValueTable& table, SymbolTable& symbols, HostCalls& calls)
+    : HostService(hostids::ValueService), table_(table), symbols_(symbols), calls_(calls) {}
 
 HostStatus ZX_CALL StandInValues::valueType(const HostValue* value, int32_t* kind) noexcept {
+  calls_.anyThread();
   if (kind == nullptr) return ResultHostFailure;
   *kind = KindVoid;
   if (value == nullptr) return ResultHostFailure;
@@ -29,6 +30,7 @@ HostStatus ZX_CALL StandInValues::valueType(const HostValue* value, int32_t* kin
 }
 
 HostStatus ZX_CALL StandInValues::valueToInteger(const HostValue* value, int32_t* out) noexcept {
+  calls_.hostThreadOnly();
   if (out == nullptr) return ResultHostFailure;
   *out = 0;
   ValueSlot* slot = table_.live(value);
@@ -48,6 +50,7 @@ HostStatus ZX_CALL StandInValues::valueToInteger(const HostValue* value, int32_t
 }
 
 HostStatus ZX_CALL StandInValues::valueToDouble(const HostValue* value, double* out) noexcept {
+  calls_.hostThreadOnly();
   if (out == nullptr) return ResultHostFailure;
   *out = 0.0;
   ValueSlot* slot = table_.live(value);
@@ -67,6 +70,7 @@ HostStatus ZX_CALL StandInValues::valueToDouble(const HostValue* value, double* 
 }
 
 HostStatus ZX_CALL StandInValues::valueToSymbol(const HostValue* value, HostSymbol* out) noexcept {
+  calls_.hostThreadOnly();
   if (out == nullptr) return ResultHostFailure;
   *out = NoSymbol;
   ValueSlot* slot = table_.live(value);
@@ -77,6 +81,7 @@ HostStatus ZX_CALL StandInValues::valueToSymbol(const HostValue* value, HostSymb
 
 HostStatus ZX_CALL StandInValues::copyString(const HostValue* value, char* buffer,
                                              int32_t capacity) noexcept {
+  calls_.hostThreadOnly();
   if (buffer == nullptr || capacity <= 0) return ResultHostFailure;
   buffer[0] = '\0';
   ValueSlot* slot = table_.live(value);
@@ -88,6 +93,7 @@ HostStatus ZX_CALL StandInValues::copyString(const HostValue* value, char* buffe
 }
 
 HostStatus ZX_CALL StandInValues::stringLength(const HostValue* value, int32_t* out) noexcept {
+  calls_.hostThreadOnly();
   if (out == nullptr) return ResultHostFailure;
   *out = 0;
   ValueSlot* slot = table_.live(value);
@@ -97,6 +103,7 @@ HostStatus ZX_CALL StandInValues::stringLength(const HostValue* value, int32_t* 
 }
 
 HostStatus ZX_CALL StandInValues::lockString(const HostValue* value, char** bytes) noexcept {
+  calls_.anyThread();
   if (bytes == nullptr) return ResultHostFailure;
   *bytes = emptyText;
   ValueSlot* slot = table_.live(value);
@@ -108,6 +115,7 @@ HostStatus ZX_CALL StandInValues::lockString(const HostValue* value, char** byte
 }
 
 HostStatus ZX_CALL StandInValues::unlockString(const HostValue* value) noexcept {
+  calls_.anyThread();
   ValueSlot* slot = table_.live(value);
   if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
   openLocks_.fetch_sub(1, std::memory_order_relaxed);
@@ -115,18 +123,21 @@ HostStatus ZX_CALL StandInValues::unlockString(const HostValue* value) noexcept 
 }
 
 HostStatus ZX_CALL StandInValues::integerToValue(int32_t number, HostValue* out) noexcept {
+  calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = table_.make(StandInInteger, [&](ValueSlot& slot) { slot.integer = number; });
   return StatusOk;
 }
 
 HostStatus ZX_CALL StandInValues::doubleToValue(double number, HostValue* out) noexcept {
+  calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = table_.make(StandInFloat, [&](ValueSlot& slot) { slot.number = number; });
   return StatusOk;
 }
 
 HostStatus ZX_CALL StandInValues::symbolToValue(HostSymbol symbol, HostValue* out) noexcept {
+  calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
   if (!symbols_.isSymbol(symbol)) return ResultHostFailure;
@@ -135,6 +146,7 @@ HostStatus ZX_CALL StandInValues::symbolToValue(HostSymbol symbol, HostValue* ou
 }
 
 HostStatus ZX_CALL StandInValues::stringToValue(const char* text, HostValue* out) noexcept {
+  calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
   if (text == nullptr) return ResultHostFailure;
@@ -143,16 +155,19 @@ HostStatus ZX_CALL StandInValues::stringToValue(const char* text, HostValue* out
 }
 
 HostStatus ZX_CALL StandInValues::retainValue(const HostValue* value) noexcept {
+  calls_.anyThread();
   if (value == nullptr) return ResultHostFailure;
   return table_.retain(*value) ? StatusOk : ResultHostFailure;
 }
 
 HostStatus ZX_CALL StandInValues::releaseValue(const HostValue* value) noexcept {
+  calls_.anyThread();
   if (value == nullptr) return ResultHostFailure;
   return table_.release(*value) ? StatusOk : ResultHostFailure;
 }
 
 HostStatus ZX_CALL StandInValues::stringToSymbol(const char* text, HostSymbol* out) noexcept {
+  calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = NoSymbol;
   if (text == nullptr) return ResultHostFailure;

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "host/host_values.h"
+#include "standin/host_calls.h"
 #include "standin/host_service.h"
 #include "standin/symbol_table.h"
 #include "standin/value_table.h"
@@ -12,7 +13,7 @@ namespace zephyx::standin {
 
 class StandInValues final : public HostService<IHostValues> {
  public:
-  StandInValues(ValueTable& table, SymbolTable& symbols);
+  StandInValues(ValueTable& table, SymbolTable& symbols, HostCalls& calls);
 
   HostStatus ZX_CALL valueType(const HostValue* value, int32_t* kind) noexcept override;
   HostStatus ZX_CALL valueToInteger(const HostValue* value, int32_t* out) noexcept override;
@@ -34,9 +35,9 @@ class StandInValues final : public HostService<IHostValues> {
   int64_t openStringLocks() const { return openLocks_.load(std::memory_order_acquire); }
 
  private:
-
   ValueTable& table_;
   SymbolTable& symbols_;
+  HostCalls& calls_;
   std::atomic<int64_t> openLocks_{0};
 };
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <thread>
 
 #include "host/host_object_header.h"
 #include "standin/standin_instance.h"
@@ -550,6 +551,28 @@ TEST(StandInHostFaults, LeakReportNamesWhatIsLeftOver) {
   EXPECT_NE(host.leakReport().find("values released twice: 1"), std::string::npos);
   host.memory().freeMemory(block);
   EXPECT_EQ(host.leakReport(), "values released twice: 1\n");
+}
+
+// Any thread may make, build and release values; conversions and handler
+// calls belong to the host thread, and the leak report says when another
+// thread made one.
+TEST(StandInHostFaults, HostThreadOnlyCallsFromAnotherThreadAreReported) {
+  StandInHost host;
+  const HostValue number = host.makeInteger(7);
+  std::thread other([&] {
+    HostValue made = VoidValue;
+    host.values().integerToValue(1, &made);
+    host.values().releaseValue(&made);
+    EXPECT_EQ(host.hostCalls().offHostThread(), 0) << "values made and given back on any thread";
+    int32_t out = 0;
+    host.values().valueToInteger(&number, &out);
+    CallGuardState state{};
+    host.scriptContext().saveCallContext(&state);
+    host.scriptContext().restoreCallContext(&state);
+  });
+  other.join();
+  host.release(number);
+  EXPECT_EQ(host.leakReport(), "host-thread-only calls from other threads: 3\n");
 }
 
 }  // namespace
