@@ -2,6 +2,8 @@
 // as host symbols per instance.
 #pragma once
 
+#include <cstdint>
+
 #include "host/host_values.h"
 
 namespace zephyx {
@@ -40,6 +42,10 @@ struct TypeSymbolTable {
   HostSymbol length;       // a byte array's size member
   HostSymbol bundleStart;  // the heads of bundle markers
   HostSymbol bundleEnd;
+  // An open-addressed index of `symbols`: each slot 0 (empty) or a type
+  // index + 1. Every typed argument sent looks its name up here.
+  static constexpr uint32_t IndexSlots = 32;
+  uint8_t index[IndexSlots];
 };
 
 // A table with every name interned through `values`. Owned by the caller.

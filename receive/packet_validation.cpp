@@ -1,6 +1,7 @@
 #include "receive/packet_validation.h"
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace zephyx::receive {
 
@@ -40,6 +41,31 @@ bool findStringEnd(const char* message, std::size_t size, std::size_t at,
   return false;
 }
 
+// What each type tag asks of the bytes after the tags.
+enum class TagKind : std::uint8_t { Unknown, NoData, ArrayOpen, ArrayClose, Word, TwoWords, String, Blob };
+
+struct TagKinds {
+  TagKind of[256];
+};
+
+// One lookup per tag instead of a chain of comparisons: a message of a
+// hundred floats is checked a hundred times.
+constexpr TagKinds makeTagKinds() {
+  TagKinds kinds{};
+  for (TagKind& kind : kinds.of) kind = TagKind::Unknown;
+  for (char tag : {'T', 'F', 'N', 'I'}) kinds.of[static_cast<unsigned char>(tag)] = TagKind::NoData;
+  for (char tag : {'i', 'f', 'c', 'r', 'm'}) kinds.of[static_cast<unsigned char>(tag)] = TagKind::Word;
+  for (char tag : {'h', 't', 'd'}) kinds.of[static_cast<unsigned char>(tag)] = TagKind::TwoWords;
+  kinds.of[static_cast<unsigned char>('s')] = TagKind::String;
+  kinds.of[static_cast<unsigned char>('S')] = TagKind::String;
+  kinds.of[static_cast<unsigned char>('b')] = TagKind::Blob;
+  kinds.of[static_cast<unsigned char>('[')] = TagKind::ArrayOpen;
+  kinds.of[static_cast<unsigned char>(']')] = TagKind::ArrayClose;
+  return kinds;
+}
+
+constexpr TagKinds tagKinds = makeTagKinds();
+
 const char* messageFault(const char* message, std::size_t size) {
   if (size == 0) {
     return "empty message";
@@ -73,16 +99,19 @@ const char* messageFault(const char* message, std::size_t size) {
   std::size_t arrayDepth = 0;
   for (std::size_t tag = tags; message[tag] != '\0'; ++tag) {
     const std::size_t left = size - argument;
-    switch (message[tag]) {
-      case 'T':
-      case 'F':
-      case 'N':
-      case 'I':
+    switch (tagKinds.of[static_cast<unsigned char>(message[tag])]) {
+      case TagKind::Word:
+        if (left < 4) {
+          return "4-byte argument past end of message";
+        }
+        argument += 4;
         break;
-      case '[':
+      case TagKind::NoData:
+        break;
+      case TagKind::ArrayOpen:
         ++arrayDepth;
         break;
-      case ']':
+      case TagKind::ArrayClose:
         // oscpack only checks that the count balances at the end, so it would
         // take "][" and leave its array walk with an unmatched close.
         if (arrayDepth == 0) {
@@ -90,26 +119,13 @@ const char* messageFault(const char* message, std::size_t size) {
         }
         --arrayDepth;
         break;
-      case 'i':
-      case 'f':
-      case 'c':
-      case 'r':
-      case 'm':
-        if (left < 4) {
-          return "4-byte argument past end of message";
-        }
-        argument += 4;
-        break;
-      case 'h':
-      case 't':
-      case 'd':
+      case TagKind::TwoWords:
         if (left < 8) {
           return "8-byte argument past end of message";
         }
         argument += 8;
         break;
-      case 's':
-      case 'S':
+      case TagKind::String:
         if (left == 0) {
           return "string argument past end of message";
         }
@@ -117,7 +133,7 @@ const char* messageFault(const char* message, std::size_t size) {
           return "string argument not terminated";
         }
         break;
-      case 'b': {
+      case TagKind::Blob: {
         if (left < 4) {
           return "blob size past end of message";
         }
@@ -136,7 +152,7 @@ const char* messageFault(const char* message, std::size_t size) {
         argument += 4 + static_cast<std::size_t>(padded);
         break;
       }
-      default:
+      case TagKind::Unknown:
         return "unknown type tag";
     }
   }
