@@ -94,113 +94,116 @@ std::string formatLingo(const ValueTable& table, const SymbolTable& symbols,
 
 void appendLingo(std::string& out, const ValueTable& table, const SymbolTable& symbols,
                  const HostValue& value) {
-  // Values made by other code can nest far deeper than the call stack
-  // allows, so containers are walked with an explicit stack.
-  struct Frame {
-    const ValueSlot* slot;
-    uint64_t id;
-    size_t next;  // for a property list, keys and values alternate
-  };
-  std::vector<Frame> stack;
-  // The lists open on the stack; one reached again through itself is a cycle.
-  std::unordered_set<uint64_t> open;
+  // Under the table's lock throughout: one value tree is read as one step.
+  table.locked([&](const ValueTable::Locked& view) {
+    // Values made by other code can nest far deeper than the call stack
+    // allows, so containers are walked with an explicit stack.
+    struct Frame {
+      const ValueSlot* slot;
+      uint64_t id;
+      size_t next;  // for a property list, keys and values alternate
+    };
+    std::vector<Frame> stack;
+    // The lists open on the stack; one reached again through itself is a cycle.
+    std::unordered_set<uint64_t> open;
 
-  auto emit = [&](const HostValue& item) {
-    if (sameValue(item, VoidValue)) {
-      out += "VOID";
-      return;
-    }
-    const ValueSlot* slot = table.find(item);
-    if (slot == nullptr) {
-      out += "<dead value>";
-      return;
-    }
-    switch (slot->kind) {
-      case StandInVoid:
+    auto emit = [&](const HostValue& item) {
+      if (sameValue(item, VoidValue)) {
         out += "VOID";
-        break;
-      case StandInInteger: {
-        char digits[16];
-        const auto written = std::to_chars(digits, digits + sizeof digits, slot->integer);
-        out.append(digits, static_cast<size_t>(written.ptr - digits));
-        break;
+        return;
       }
-      case StandInFloat:
-        appendFloat(out, slot->number);
-        break;
-      case StandInString:
-        appendQuoted(out, slot->text);
-        break;
-      case StandInSymbol: {
-        const std::string name = symbols.name(slot->symbol);
-        if (isIdentifier(name)) {
-          out += '#';
-          out += name;
-        } else {
-          out += "symbol(";
-          appendQuoted(out, name);
-          out += ')';
-        }
-        break;
+      const ValueSlot* slot = view.find(item);
+      if (slot == nullptr) {
+        out += "<dead value>";
+        return;
       }
-      case StandInByteArray:
-        out += "<bytes";
-        for (uint8_t byte : slot->bytes) {
-          out += ' ';
-          appendHexByte(out, byte);
+      switch (slot->kind) {
+        case StandInVoid:
+          out += "VOID";
+          break;
+        case StandInInteger: {
+          char digits[16];
+          const auto written = std::to_chars(digits, digits + sizeof digits, slot->integer);
+          out.append(digits, static_cast<size_t>(written.ptr - digits));
+          break;
         }
-        out += '>';
-        break;
-      case StandInObject:
-        out += "<object ";
-        out += slot->text;
-        out += '>';
-        break;
-      case StandInList:
-      case StandInPropList: {
-        const uint64_t id = identity(item);
-        if (open.count(id) != 0) {
-          out += "<cycle>";
-        } else if (slot->items.empty()) {
-          out += slot->kind == StandInList ? "[]" : "[:]";
-        } else {
-          out += '[';
-          open.insert(id);
-          stack.push_back(Frame{slot, id, 0});
+        case StandInFloat:
+          appendFloat(out, slot->number);
+          break;
+        case StandInString:
+          appendQuoted(out, slot->text);
+          break;
+        case StandInSymbol: {
+          const std::string name = symbols.name(slot->symbol);
+          if (isIdentifier(name)) {
+            out += '#';
+            out += name;
+          } else {
+            out += "symbol(";
+            appendQuoted(out, name);
+            out += ')';
+          }
+          break;
         }
-        break;
+        case StandInByteArray:
+          out += "<bytes";
+          for (uint8_t byte : slot->bytes) {
+            out += ' ';
+            appendHexByte(out, byte);
+          }
+          out += '>';
+          break;
+        case StandInObject:
+          out += "<object ";
+          out += slot->text;
+          out += '>';
+          break;
+        case StandInList:
+        case StandInPropList: {
+          const uint64_t id = identity(item);
+          if (open.count(id) != 0) {
+            out += "<cycle>";
+          } else if (slot->items.empty()) {
+            out += slot->kind == StandInList ? "[]" : "[:]";
+          } else {
+            out += '[';
+            open.insert(id);
+            stack.push_back(Frame{slot, id, 0});
+          }
+          break;
+        }
+        default:
+          out += "<kind " + std::to_string(slot->kind) + ">";
+          break;
       }
-      default:
-        out += "<kind " + std::to_string(slot->kind) + ">";
-        break;
-    }
-  };
+    };
 
-  emit(value);
-  while (!stack.empty()) {
-    // Copied out: emit may grow the stack and move the frame.
-    const Frame frame = stack.back();
-    const bool prop = frame.slot->kind == StandInPropList;
-    const size_t steps = frame.slot->items.size() * (prop ? 2 : 1);
-    if (frame.next >= steps) {
-      out += ']';
-      open.erase(frame.id);
-      stack.pop_back();
-      continue;
+    emit(value);
+    while (!stack.empty()) {
+      // Copied out: emit may grow the stack and move the frame.
+      const Frame frame = stack.back();
+      const bool prop = frame.slot->kind == StandInPropList;
+      const size_t steps = frame.slot->items.size() * (prop ? 2 : 1);
+      if (frame.next >= steps) {
+        out += ']';
+        open.erase(frame.id);
+        stack.pop_back();
+        continue;
+      }
+      ++stack.back().next;
+      if (!prop) {
+        if (frame.next > 0) out += ", ";
+        emit(frame.slot->items[frame.next]);
+      } else if (frame.next % 2 == 0) {
+        if (frame.next > 0) out += ", ";
+        const size_t index = frame.next / 2;
+        emit(index < frame.slot->keys.size() ? frame.slot->keys[index] : VoidValue);
+      } else {
+        out += ": ";
+        emit(frame.slot->items[frame.next / 2]);
+      }
     }
-    ++stack.back().next;
-    if (!prop) {
-      if (frame.next > 0) out += ", ";
-      emit(frame.slot->items[frame.next]);
-    } else if (frame.next % 2 == 0) {
-      if (frame.next > 0) out += ", ";
-      const size_t index = frame.next / 2;
-      emit(index < frame.slot->keys.size() ? frame.slot->keys[index] : VoidValue);
-    } else {
-      out += ": ";
-      emit(frame.slot->items[frame.next / 2]);
-    }
-  }
+  });
 }
 
 namespace {

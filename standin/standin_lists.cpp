@@ -21,53 +21,50 @@ HostStatus ZX_CALL StandInLists::newPropList(HostValue* out) noexcept {
 
 HostStatus ZX_CALL StandInLists::appendToList(const HostValue* list, const HostValue* value) noexcept {
   calls_.anyThread();
-  ValueSlot* slot = table_.live(list);
-  if (slot == nullptr || slot->kind != StandInList || value == nullptr) return ResultHostFailure;
-  if (!table_.retain(*value)) return ResultHostFailure;
-  // A list built element by element rarely stops at one: its first
-  // allocation skips the smallest steps of growth.
-  if (slot->items.capacity() == 0) slot->items.reserve(16);
-  slot->items.push_back(*value);
-  return StatusOk;
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    ValueSlot* slot = table.live(list);
+    if (slot == nullptr || slot->kind != StandInList || value == nullptr) return ResultHostFailure;
+    if (!table.retain(*value)) return ResultHostFailure;
+    slot->items.push_back(*value);
+    return StatusOk;
+  });
 }
 
 HostStatus ZX_CALL StandInLists::addProp(const HostValue* propList, const HostValue* key,
                                          const HostValue* value) noexcept {
   calls_.anyThread();
-  ValueSlot* slot = table_.live(propList);
-  if (slot == nullptr || slot->kind != StandInPropList || key == nullptr || value == nullptr) {
-    return ResultHostFailure;
-  }
-  if (!table_.isValid(*key) || !table_.isValid(*value)) {
-    table_.noteStaleUse();
-    return ResultHostFailure;
-  }
-  table_.retain(*key);
-  table_.retain(*value);
-  slot->keys.push_back(*key);
-  slot->items.push_back(*value);
-  return StatusOk;
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    ValueSlot* slot = table.live(propList);
+    if (slot == nullptr || slot->kind != StandInPropList || key == nullptr || value == nullptr) {
+      return ResultHostFailure;
+    }
+    const auto alive = [&](const HostValue& held) {
+      return sameValue(held, VoidValue) || table.find(held) != nullptr;
+    };
+    if (!alive(*key) || !alive(*value)) {
+      table.noteStaleUse();
+      return ResultHostFailure;
+    }
+    table.retain(*key);
+    table.retain(*value);
+    slot->keys.push_back(*key);
+    slot->items.push_back(*value);
+    return StatusOk;
+  });
 }
 
 HostStatus ZX_CALL StandInLists::listCount(const HostValue* list, int32_t* out) noexcept {
   calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = 0;
-  ValueSlot* slot = table_.live(list);
-  if (slot == nullptr || (slot->kind != StandInList && slot->kind != StandInPropList)) {
-    return ResultHostFailure;
-  }
-  *out = static_cast<int32_t>(slot->items.size());
-  return StatusOk;
-}
-
-HostStatus StandInLists::elementAt(const std::vector<HostValue>& elements, int32_t position,
-                                   HostValue* out) {
-  if (position < 1 || static_cast<size_t>(position) > elements.size()) return ResultHostFailure;
-  const HostValue& element = elements[static_cast<size_t>(position) - 1];
-  table_.retain(element);
-  *out = element;
-  return StatusOk;
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    const ValueSlot* slot = table.live(list);
+    if (slot == nullptr || (slot->kind != StandInList && slot->kind != StandInPropList)) {
+      return ResultHostFailure;
+    }
+    *out = static_cast<int32_t>(slot->items.size());
+    return StatusOk;
+  });
 }
 
 HostStatus ZX_CALL StandInLists::listGetAt(const HostValue* list, int32_t position,
@@ -75,11 +72,13 @@ HostStatus ZX_CALL StandInLists::listGetAt(const HostValue* list, int32_t positi
   calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
-  ValueSlot* slot = table_.live(list);
-  if (slot == nullptr || (slot->kind != StandInList && slot->kind != StandInPropList)) {
-    return ResultHostFailure;
-  }
-  return elementAt(slot->items, position, out);
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    const ValueSlot* slot = table.live(list);
+    if (slot == nullptr || (slot->kind != StandInList && slot->kind != StandInPropList)) {
+      return ResultHostFailure;
+    }
+    return elementAt(table, slot->items, position, out);
+  });
 }
 
 HostStatus ZX_CALL StandInLists::propNameAt(const HostValue* propList, int32_t position,
@@ -87,9 +86,20 @@ HostStatus ZX_CALL StandInLists::propNameAt(const HostValue* propList, int32_t p
   calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
-  ValueSlot* slot = table_.live(propList);
-  if (slot == nullptr || slot->kind != StandInPropList) return ResultHostFailure;
-  return elementAt(slot->keys, position, out);
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    const ValueSlot* slot = table.live(propList);
+    if (slot == nullptr || slot->kind != StandInPropList) return ResultHostFailure;
+    return elementAt(table, slot->keys, position, out);
+  });
+}
+
+HostStatus StandInLists::elementAt(ValueTable::Locked& table, const std::vector<HostValue>& elements,
+                                   int32_t position, HostValue* out) {
+  if (position < 1 || static_cast<size_t>(position) > elements.size()) return ResultHostFailure;
+  const HostValue& element = elements[static_cast<size_t>(position) - 1];
+  table.retain(element);
+  *out = element;
+  return StatusOk;
 }
 
 }  // namespace zephyx::standin

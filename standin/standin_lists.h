@@ -24,7 +24,8 @@ class StandInLists final : public HostService<IHostLists> {
 
  private:
   // Stores a new reference to the element at `position` of `elements`.
-  HostStatus elementAt(const std::vector<HostValue>& elements, int32_t position, HostValue* out);
+  static HostStatus elementAt(ValueTable::Locked& table, const std::vector<HostValue>& elements,
+                              int32_t position, HostValue* out);
 
   ValueTable& table_;
   HostCalls& calls_;

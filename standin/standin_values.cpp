@@ -23,60 +23,68 @@ HostStatus ZX_CALL StandInValues::valueType(const HostValue* value, int32_t* kin
   *kind = KindVoid;
   if (value == nullptr) return ResultHostFailure;
   if (sameValue(*value, VoidValue)) return StatusOk;
-  ValueSlot* slot = table_.live(value);
-  if (slot == nullptr) return ResultHostFailure;
-  *kind = slot->kind;
-  return StatusOk;
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    ValueSlot* slot = table.live(value);
+    if (slot == nullptr) return ResultHostFailure;
+    *kind = slot->kind;
+    return StatusOk;
+  });
 }
 
 HostStatus ZX_CALL StandInValues::valueToInteger(const HostValue* value, int32_t* out) noexcept {
   calls_.hostThreadOnly();
   if (out == nullptr) return ResultHostFailure;
   *out = 0;
-  ValueSlot* slot = table_.live(value);
-  if (slot == nullptr) return ResultHostFailure;
-  switch (slot->kind) {
-    case StandInInteger:
-      *out = slot->integer;
-      return StatusOk;
-    case StandInFloat:
-      *out = integerOfDouble(slot->number);
-      return StatusOk;
-    case StandInString:
-      return leadingInteger(slot->text, out) ? StatusOk : ResultHostFailure;
-    default:
-      return ResultHostFailure;
-  }
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    ValueSlot* slot = table.live(value);
+    if (slot == nullptr) return ResultHostFailure;
+    switch (slot->kind) {
+      case StandInInteger:
+        *out = slot->integer;
+        return StatusOk;
+      case StandInFloat:
+        *out = integerOfDouble(slot->number);
+        return StatusOk;
+      case StandInString:
+        return leadingInteger(slot->text, out) ? StatusOk : ResultHostFailure;
+      default:
+        return ResultHostFailure;
+    }
+  });
 }
 
 HostStatus ZX_CALL StandInValues::valueToDouble(const HostValue* value, double* out) noexcept {
   calls_.hostThreadOnly();
   if (out == nullptr) return ResultHostFailure;
   *out = 0.0;
-  ValueSlot* slot = table_.live(value);
-  if (slot == nullptr) return ResultHostFailure;
-  switch (slot->kind) {
-    case StandInInteger:
-      *out = slot->integer;
-      return StatusOk;
-    case StandInFloat:
-      *out = slot->number;
-      return StatusOk;
-    case StandInString:
-      return leadingNumber(slot->text, out) ? StatusOk : ResultHostFailure;
-    default:
-      return ResultHostFailure;
-  }
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    ValueSlot* slot = table.live(value);
+    if (slot == nullptr) return ResultHostFailure;
+    switch (slot->kind) {
+      case StandInInteger:
+        *out = slot->integer;
+        return StatusOk;
+      case StandInFloat:
+        *out = slot->number;
+        return StatusOk;
+      case StandInString:
+        return leadingNumber(slot->text, out) ? StatusOk : ResultHostFailure;
+      default:
+        return ResultHostFailure;
+    }
+  });
 }
 
 HostStatus ZX_CALL StandInValues::valueToSymbol(const HostValue* value, HostSymbol* out) noexcept {
   calls_.hostThreadOnly();
   if (out == nullptr) return ResultHostFailure;
   *out = NoSymbol;
-  ValueSlot* slot = table_.live(value);
-  if (slot == nullptr || slot->kind != StandInSymbol) return ResultHostFailure;
-  *out = slot->symbol;
-  return StatusOk;
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    ValueSlot* slot = table.live(value);
+    if (slot == nullptr || slot->kind != StandInSymbol) return ResultHostFailure;
+    *out = slot->symbol;
+    return StatusOk;
+  });
 }
 
 HostStatus ZX_CALL StandInValues::copyString(const HostValue* value, char* buffer,
@@ -84,42 +92,50 @@ HostStatus ZX_CALL StandInValues::copyString(const HostValue* value, char* buffe
   calls_.hostThreadOnly();
   if (buffer == nullptr || capacity <= 0) return ResultHostFailure;
   buffer[0] = '\0';
-  ValueSlot* slot = table_.live(value);
-  if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
-  const size_t count = std::min(slot->text.size(), static_cast<size_t>(capacity) - 1);
-  std::memcpy(buffer, slot->text.data(), count);
-  buffer[count] = '\0';
-  return StatusOk;
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    ValueSlot* slot = table.live(value);
+    if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
+    const size_t count = std::min(slot->text.size(), static_cast<size_t>(capacity) - 1);
+    std::memcpy(buffer, slot->text.data(), count);
+    buffer[count] = '\0';
+    return StatusOk;
+  });
 }
 
 HostStatus ZX_CALL StandInValues::stringLength(const HostValue* value, int32_t* out) noexcept {
   calls_.hostThreadOnly();
   if (out == nullptr) return ResultHostFailure;
   *out = 0;
-  ValueSlot* slot = table_.live(value);
-  if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
-  *out = static_cast<int32_t>(slot->text.size());
-  return StatusOk;
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    ValueSlot* slot = table.live(value);
+    if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
+    *out = static_cast<int32_t>(slot->text.size());
+    return StatusOk;
+  });
 }
 
 HostStatus ZX_CALL StandInValues::lockString(const HostValue* value, char** bytes) noexcept {
   calls_.anyThread();
   if (bytes == nullptr) return ResultHostFailure;
   *bytes = emptyText;
-  ValueSlot* slot = table_.live(value);
-  if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
-  // std::string keeps a NUL after its bytes, so the text is terminated.
-  *bytes = slot->text.data();
-  openLocks_.fetch_add(1, std::memory_order_relaxed);
-  return StatusOk;
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    ValueSlot* slot = table.live(value);
+    if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
+    // std::string keeps a NUL after its bytes, so the text is terminated.
+    *bytes = slot->text.data();
+    openLocks_.fetch_add(1, std::memory_order_relaxed);
+    return StatusOk;
+  });
 }
 
 HostStatus ZX_CALL StandInValues::unlockString(const HostValue* value) noexcept {
   calls_.anyThread();
-  ValueSlot* slot = table_.live(value);
-  if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
-  openLocks_.fetch_sub(1, std::memory_order_relaxed);
-  return StatusOk;
+  return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
+    ValueSlot* slot = table.live(value);
+    if (slot == nullptr || slot->kind != StandInString) return ResultHostFailure;
+    openLocks_.fetch_sub(1, std::memory_order_relaxed);
+    return StatusOk;
+  });
 }
 
 HostStatus ZX_CALL StandInValues::integerToValue(int32_t number, HostValue* out) noexcept {

@@ -63,24 +63,30 @@ bool ValueTable::isValid(const HostValue& value) const {
   return sameValue(value, VoidValue) || find(value) != nullptr;
 }
 
-ValueSlot* ValueTable::live(const HostValue* value) {
+ValueSlot* ValueTable::Locked::live(const HostValue* value) {
   if (value == nullptr || sameValue(*value, VoidValue)) return nullptr;
-  std::lock_guard<std::mutex> lock(mutex_);
-  ValueSlot* slot = findLocked(*value);
-  if (slot == nullptr) ++staleUses_;
+  ValueSlot* slot = table_.findLocked(*value);
+  if (slot == nullptr) ++table_.staleUses_;
   return slot;
 }
 
-bool ValueTable::retain(const HostValue& value) {
+bool ValueTable::Locked::retain(const HostValue& value) {
   if (sameValue(value, VoidValue)) return true;
-  std::lock_guard<std::mutex> lock(mutex_);
-  ValueSlot* slot = findLocked(value);
+  ValueSlot* slot = table_.findLocked(value);
   if (slot == nullptr) {
-    ++staleUses_;
+    ++table_.staleUses_;
     return false;
   }
   ++slot->refs;
   return true;
+}
+
+ValueSlot* ValueTable::live(const HostValue* value) {
+  return locked([&](Locked& table) { return table.live(value); });
+}
+
+bool ValueTable::retain(const HostValue& value) {
+  return locked([&](Locked& table) { return table.retain(value); });
 }
 
 bool ValueTable::release(const HostValue& value) {

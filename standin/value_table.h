@@ -65,6 +65,36 @@ class ValueTable {
     return adopt(std::move(value));
   }
 
+  // The table while its lock is held, for what a service does in one step.
+  class Locked {
+   public:
+    // As the table's own operations below, without taking the lock again.
+    ValueSlot* find(const HostValue& value) const { return table_.findLocked(value); }
+    ValueSlot* live(const HostValue* value);
+    bool retain(const HostValue& value);
+    void noteStaleUse() { ++table_.staleUses_; }
+
+   private:
+    friend class ValueTable;
+    explicit Locked(const ValueTable& table) : table_(const_cast<ValueTable&>(table)) {}
+    ValueTable& table_;
+  };
+
+  // Runs `work` with the lock held and returns what it returns. `work` must
+  // not call the table's other operations, nor anything that does.
+  template <typename Work>
+  decltype(auto) locked(Work&& work) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Locked view(*this);
+    return work(view);
+  }
+  template <typename Work>
+  decltype(auto) locked(Work&& work) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Locked view(*this);
+    return work(view);
+  }
+
   // The live slot of `value`, or null when it is VOID, dead or never was.
   // The slot stays where it is while the caller holds a reference.
   ValueSlot* find(const HostValue& value);

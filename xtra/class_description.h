@@ -24,7 +24,9 @@ using InterfaceVisitor = HostStatus (*)(const HostGuid& classId, uint32_t classV
 
 // Visits the class, then each interface in the order registration,
 // scripting, notification client. With a class id that is not ours, visits
-// nothing and returns 0.
+// nothing and returns 0. The host's three class exports each need a part
+// of this walk, in this order, so it is written once with visitors rather
+// than as a table each export reads its own way.
 HostStatus enumerateClass(const HostGuid* classId, ClassVisitor classVisitor,
                           InterfaceVisitor interfaceVisitor, void* context);
 

@@ -56,7 +56,8 @@ class XtraInterfaceObject : public Interface {
 // owner's host memory and stores its interface, with one reference for the
 // caller, in *out. While the allocation fails and the process has a
 // new-handler, the handler runs and the allocation is tried again; a
-// handler that throws ends it.
+// handler that throws ends it. The host requires that retry of objects it
+// asks for: it may free memory in its handler and expects the object then.
 template <typename Object>
 HostStatus createInterfaceObject(void* ownerRecord, void** out) noexcept {
   if (out == nullptr) return ResultOutOfMemory;
