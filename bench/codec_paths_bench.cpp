@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "common/type_symbol_table.h"
+#include "core_class.h"
 #include "host/host_ids.h"
 #include "osc/OscOutboundPacketStream.h"
 #include "osc/OscReceivedElements.h"
@@ -13,10 +15,8 @@
 #include "receive/packet_validation.h"
 #include "send/packet_sender.h"
 #include "standin/lingo_object.h"
-#include "tests/support/core_class.h"
 #include "xtra/scripting_object.h"
 #include "xtra/sending_control.h"
-#include "common/type_symbol_table.h"
 
 namespace zephyx {
 namespace {
@@ -76,7 +76,7 @@ BENCHMARK(BM_ReceiveMessage)->Arg(0)->Arg(1);
 // Encoding one typed message into the packet buffer (no socket).
 void BM_EncodeMessage(benchmark::State& state) {
   standin::StandInHost host;
-  host.addClass(testsupport::coreClass());
+  host.addClass(bench::coreClass());
   auto object = standin::LingoObject::create(host, hostids::ZephyxClass);
   const xtra::XtraInstance& instance =
       *static_cast<xtra::TStdXtra_IMoaMmXScript*>(object->script())->owner;

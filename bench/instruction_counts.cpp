@@ -1,0 +1,138 @@
+// zephyx_instructions: the encode and decode paths with the null host, and
+// oscpack alone doing the same, each measured by itself under callgrind
+// (scripts/bench --instructions). For each packet and path: a warm-up, then
+// Iterations packets between zeroed and dumped statistics, the dump named
+// after the path and packet. Prints one line per measurement with what the
+// table needs besides the instruction counts: the iterations, the values
+// and queued items per packet, and the null host's calls. Runs outside
+// valgrind too, where the client requests do nothing.
+#include <valgrind/callgrind.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/type_symbol_table.h"
+#include "direct_receiver.h"
+#include "null_host.h"
+#include "null_host_packet.h"
+#include "oscpack_walk.h"
+#include "packet_shapes.h"
+#include "send/packet_sender.h"
+
+namespace zephyx::bench {
+namespace {
+
+constexpr int Iterations = 1024;
+constexpr int WarmUp = 16;
+
+const char* const ShapeKeys[ShapeCount] = {"typed", "floats", "bundle"};
+// OSC arguments per packet, an array counted by its elements: 9 + 2 in the
+// typed message, 100 floats, 10 messages of an int32 and [0.5, [1, "x"]].
+const int ValuesPerPacket[ShapeCount] = {11, 100, 40};
+
+volatile int64_t sink = 0;
+
+void report(const char* path, int shape, int64_t items, const NullHost* host) {
+  std::printf("row %s %s iterations=%d values=%d items=%lld", path, ShapeKeys[shape], Iterations,
+              ValuesPerPacket[shape], static_cast<long long>(items));
+  if (host != nullptr) {
+    std::printf(" hostcalls=%llu", static_cast<unsigned long long>(host->totalCalls()));
+    for (int call = 0; call < HostCallCount; ++call) {
+      const uint64_t count = host->calls(static_cast<HostCall>(call));
+      if (count > 0) {
+        std::printf(" %s=%llu", HostCallNames[call], static_cast<unsigned long long>(count));
+      }
+    }
+  }
+  std::printf("\n");
+}
+
+// The dump's name, made before the statistics are zeroed.
+std::string dumpName(const char* path, int shape) {
+  return std::string(path) + " " + ShapeKeys[shape];
+}
+
+bool measureEncode(int shape) {
+  NullHostPacket packet(shape);
+  if (!encodesLikeDirect(packet.context(), packet.value, shape)) {
+    std::fprintf(stderr, "%s: the null host's value does not encode to the direct packet\n",
+                 ShapeKeys[shape]);
+    return false;
+  }
+  std::vector<char> buffer(4096);
+  const auto encode = [&] {
+    send::PacketWriter writer(buffer.data(), buffer.size());
+    sink = sink + send::encodePacket(packet.context(), writer, packet.value);
+  };
+  for (int i = 0; i < WarmUp; ++i) encode();
+  std::string name = dumpName("encode", shape);
+  packet.host.resetCalls();
+  CALLGRIND_ZERO_STATS;
+  for (int i = 0; i < Iterations; ++i) encode();
+  CALLGRIND_DUMP_STATS_AT(name.c_str());
+  report("encode", shape, 0, &packet.host);
+
+  const auto write = [&] {
+    sink = sink + static_cast<int64_t>(writeDirect(shape, buffer.data(), buffer.size()));
+  };
+  for (int i = 0; i < WarmUp; ++i) write();
+  name = dumpName("oscpack-write", shape);
+  CALLGRIND_ZERO_STATS;
+  for (int i = 0; i < Iterations; ++i) write();
+  CALLGRIND_DUMP_STATS_AT(name.c_str());
+  report("oscpack-write", shape, 0, nullptr);
+  return true;
+}
+
+bool measureDecode(int shape) {
+  NullHost null;
+  std::unique_ptr<TypeSymbolTable> table(makeTypeSymbolTable(null.values()));
+  receive::ofxOscReceiver::BrokerSource broker{null.broker()};
+  DirectReceiver receiver(null.values(), broker, table.get());
+  const std::vector<char> packet = directPacket(shape);
+  // The queue is emptied after each packet, as a host loop that keeps up
+  // would: the pop and the items' release are part of the path.
+  for (int i = 0; i < WarmUp; ++i) {
+    receiver.process(packet);
+    receiver.drain();
+  }
+  std::string name = dumpName("decode", shape);
+  null.resetCalls();
+  int64_t items = 0;
+  CALLGRIND_ZERO_STATS;
+  for (int i = 0; i < Iterations; ++i) {
+    receiver.process(packet);
+    items += receiver.drain();
+  }
+  CALLGRIND_DUMP_STATS_AT(name.c_str());
+  if (receiver.datagramsRejected() != 0 || items == 0) {
+    std::fprintf(stderr, "%s: the packet was not decoded\n", ShapeKeys[shape]);
+    return false;
+  }
+  report("decode", shape, items / Iterations, &null);
+
+  const auto size = static_cast<osc::osc_bundle_element_size_t>(packet.size());
+  const auto walk = [&] { sink = sink + walkElement(osc::ReceivedPacket(packet.data(), size)); };
+  for (int i = 0; i < WarmUp; ++i) walk();
+  name = dumpName("oscpack-walk", shape);
+  CALLGRIND_ZERO_STATS;
+  for (int i = 0; i < Iterations; ++i) walk();
+  CALLGRIND_DUMP_STATS_AT(name.c_str());
+  report("oscpack-walk", shape, 0, nullptr);
+  return true;
+}
+
+}  // namespace
+}  // namespace zephyx::bench
+
+int main() {
+  using namespace zephyx::bench;
+  for (int shape = 0; shape < ShapeCount; ++shape) {
+    if (!measureEncode(shape) || !measureDecode(shape)) return 1;
+  }
+  return 0;
+}
