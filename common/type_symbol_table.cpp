@@ -12,14 +12,6 @@ const TypeName TypeNames[TypeNameCount] = {
     {TypeRgba, "rgba"},           {TypeTime, "time"},
 };
 
-namespace {
-
-uint32_t slotOf(HostSymbol symbol) {
-  return (symbol * 0x9E3779B1u) >> 27;  // the top five bits: 0..31
-}
-
-}  // namespace
-
 TypeSymbolTable* makeTypeSymbolTable(IHostValues* values) {
   auto* table = new (std::nothrow) TypeSymbolTable{};
   if (table == nullptr) return nullptr;
@@ -34,21 +26,11 @@ TypeSymbolTable* makeTypeSymbolTable(IHostValues* values) {
     // A name that did not intern, or one that repeats another's symbol,
     // is never found; the first of equal symbols is.
     if (symbol == NoSymbol || typeIndexOf(*table, symbol) != TypeNone) continue;
-    uint32_t slot = slotOf(symbol);
+    uint32_t slot = typeIndexSlotOf(symbol);
     while (table->index[slot] != 0) slot = (slot + 1) % TypeSymbolTable::IndexSlots;
     table->index[slot] = static_cast<uint8_t>(index + 1);
   }
   return table;
-}
-
-int32_t typeIndexOf(const TypeSymbolTable& table, HostSymbol symbol) {
-  if (symbol == NoSymbol) return TypeNone;
-  // Fewer names than slots, so an empty slot always ends the search.
-  for (uint32_t slot = slotOf(symbol);; slot = (slot + 1) % TypeSymbolTable::IndexSlots) {
-    const uint8_t entry = table.index[slot];
-    if (entry == 0) return TypeNone;
-    if (table.symbols[entry - 1] == symbol) return entry - 1;
-  }
 }
 
 }  // namespace zephyx

@@ -51,7 +51,21 @@ struct TypeSymbolTable {
 // A table with every name interned through `values`. Owned by the caller.
 TypeSymbolTable* makeTypeSymbolTable(IHostValues* values);
 
-// The index of the first entry equal to `symbol`, or TypeNone.
-int32_t typeIndexOf(const TypeSymbolTable& table, HostSymbol symbol);
+// The slot of the index where the search for `symbol` starts.
+inline uint32_t typeIndexSlotOf(HostSymbol symbol) {
+  return (symbol * 0x9E3779B1u) >> 27;  // the top five bits: 0..31
+}
+
+// The index of the first entry equal to `symbol`, or TypeNone. Inline:
+// every typed argument sent asks.
+inline int32_t typeIndexOf(const TypeSymbolTable& table, HostSymbol symbol) {
+  if (symbol == NoSymbol) return TypeNone;
+  // Fewer names than slots, so an empty slot always ends the search.
+  for (uint32_t slot = typeIndexSlotOf(symbol);; slot = (slot + 1) % TypeSymbolTable::IndexSlots) {
+    const uint8_t entry = table.index[slot];
+    if (entry == 0) return TypeNone;
+    if (table.symbols[entry - 1] == symbol) return entry - 1;
+  }
+}
 
 }  // namespace zephyx

@@ -17,6 +17,9 @@ namespace {
 // place, so that a typical message allocates nothing here. Every container
 // on the stack holds one reference, given back if the conversion stops
 // half-way.
+// `AsPropList` is a parameter of the type, so that no argument pays for
+// asking which container it goes into.
+template <bool AsPropList>
 class ArgumentBuilder {
  public:
   ArgumentBuilder(const ConversionSettings& settings, const ReceivingServices& services)
@@ -40,11 +43,11 @@ class ArgumentBuilder {
   // Adds a value made for the current container and gives back the
   // reference it was made with: the container holds its own.
   void add(const HostValue& made, int32_t typeIndex) {
-    const HostValue& container = top();
-    if (settings_.asPropList) {
-      lists_->addProp(&container, &keyOf(typeIndex), &made);
+    if constexpr (AsPropList) {
+      lists_->addProp(&current_, &keyOf(typeIndex), &made);
     } else {
-      lists_->appendToList(&container, &made);
+      static_cast<void>(typeIndex);
+      lists_->appendToList(&current_, &made);
     }
     values_->releaseValue(&made);
   }
@@ -71,7 +74,7 @@ class ArgumentBuilder {
 
   void open() {
     HostValue container = VoidValue;
-    if (settings_.asPropList) {
+    if constexpr (AsPropList) {
       lists_->newPropList(&container);
     } else {
       lists_->newList(&container);
@@ -88,15 +91,18 @@ class ArgumentBuilder {
       inPlace_[depth_] = container;
     }
     ++depth_;
-  }
-  const HostValue& top() const {
-    return depth_ <= InPlace ? inPlace_[depth_ - 1] : deeper_.back();
+    current_ = container;
   }
   HostValue pop() {
     --depth_;
-    if (depth_ < InPlace) return inPlace_[depth_];
-    const HostValue container = deeper_.back();
-    deeper_.pop_back();
+    HostValue container;
+    if (depth_ < InPlace) {
+      container = inPlace_[depth_];
+    } else {
+      container = deeper_.back();
+      deeper_.pop_back();
+    }
+    if (depth_ > 0) current_ = depth_ <= InPlace ? inPlace_[depth_ - 1] : deeper_.back();
     return container;
   }
   // One key value per type name and message, made at its first use: each
@@ -116,6 +122,7 @@ class ArgumentBuilder {
   IHostValues* values_;
   IHostLists* lists_;
   size_t depth_ = 0;
+  HostValue current_ = VoidValue;  // the innermost container, where arguments go
   HostValue inPlace_[InPlace];
   std::vector<HostValue> deeper_;
   // Property names by type index, each owned here once made.
@@ -160,16 +167,25 @@ HostValue makeBlob(const ConversionSettings& settings, const ReceivingServices& 
   return made;
 }
 
-}  // namespace
-
-ItemValues convertMessage(const osc::ReceivedMessage& message, const ConversionSettings& settings,
-                          const ReceivingServices& services) {
+template <bool AsPropList>
+ItemValues convert(const osc::ReceivedMessage& message, const ConversionSettings& settings,
+                   const ReceivingServices& services) {
   IHostValues* values = services.values();
   OwnedValue head = OwnedValue::adopt(values, makeString(values, message.AddressPattern()));
 
-  ArgumentBuilder builder(settings, services);
+  ArgumentBuilder<AsPropList> builder(settings, services);
   for (auto argument = message.ArgumentsBegin(); argument != message.ArgumentsEnd(); ++argument) {
-    switch (argument->TypeTag()) {
+    const char tag = argument->TypeTag();
+    // The commonest arguments before the dispatch.
+    if (tag == osc::FLOAT_TYPE_TAG) {
+      builder.add(makeDouble(values, argument->AsFloatUnchecked()), TypeFloat32);
+      continue;
+    }
+    if (tag == osc::INT32_TYPE_TAG) {
+      builder.add(makeInteger(values, argument->AsInt32Unchecked()), TypeInt32);
+      continue;
+    }
+    switch (tag) {
       case osc::INT32_TYPE_TAG:
         builder.add(makeInteger(values, argument->AsInt32Unchecked()), TypeInt32);
         break;
@@ -229,6 +245,14 @@ ItemValues convertMessage(const osc::ReceivedMessage& message, const ConversionS
   }
   const HostValue body = builder.finish();
   return ItemValues{head.take(), body};
+}
+
+}  // namespace
+
+ItemValues convertMessage(const osc::ReceivedMessage& message, const ConversionSettings& settings,
+                          const ReceivingServices& services) {
+  return settings.asPropList ? convert<true>(message, settings, services)
+                             : convert<false>(message, settings, services);
 }
 
 }  // namespace zephyx::receive

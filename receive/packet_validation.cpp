@@ -98,13 +98,23 @@ const char* messageFault(const char* message, std::size_t size) {
   // The string ends with a NUL at argument - 1, so this loop stays inside.
   std::size_t arrayDepth = 0;
   for (std::size_t tag = tags; message[tag] != '\0'; ++tag) {
-    const std::size_t left = size - argument;
-    switch (tagKinds.of[static_cast<unsigned char>(message[tag])]) {
-      case TagKind::Word:
-        if (left < 4) {
-          return "4-byte argument past end of message";
-        }
+    TagKind kind = tagKinds.of[static_cast<unsigned char>(message[tag])];
+    // Most arguments are one word: a run of them is measured first and
+    // checked once. The run cannot pass the end of `size_t`, since there
+    // are fewer tags than bytes.
+    if (kind == TagKind::Word) {
+      do {
         argument += 4;
+        kind = tagKinds.of[static_cast<unsigned char>(message[++tag])];
+      } while (kind == TagKind::Word);
+      if (argument > size) {
+        return "4-byte argument past end of message";
+      }
+      if (message[tag] == '\0') break;
+    }
+    const std::size_t left = size - argument;
+    switch (kind) {
+      case TagKind::Word:
         break;
       case TagKind::NoData:
         break;

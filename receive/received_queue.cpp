@@ -13,13 +13,14 @@ void giveBack(IHostValues* values, const ItemValues& item) {
 size_t ReceivedQueue::pushAll(std::vector<ItemValues>& batch) {
   size_t removed = 0;
   {
-    std::lock_guard<std::mutex> lock(queueMutex);
+    std::lock_guard<SpinMutex> lock(queueMutex);
+    size_t count = count_.load(std::memory_order_relaxed);
     for (const ItemValues& entry : batch) {
       const ItemValues item = entry;  // its place may take an evicted item's values
-      if (count_ < Capacity) {
-        const size_t last = first_ + count_;
+      if (count < Capacity) {
+        const size_t last = first_ + count;
         ring_[last < Capacity ? last : last - Capacity] = item;
-        ++count_;
+        ++count;
         continue;
       }
       // Full: the oldest makes room. Its values go to the front of the
@@ -29,6 +30,7 @@ size_t ReceivedQueue::pushAll(std::vector<ItemValues>& batch) {
       ring_[first_] = item;
       first_ = first_ + 1 == Capacity ? 0 : first_ + 1;
     }
+    count_.store(count, std::memory_order_release);
   }
   for (size_t i = 0; i < removed; ++i) giveBack(values_, batch[i]);
   batch.clear();
@@ -36,13 +38,15 @@ size_t ReceivedQueue::pushAll(std::vector<ItemValues>& batch) {
 }
 
 std::optional<ReceivedItem> ReceivedQueue::pop() {
+  if (count_.load(std::memory_order_acquire) == 0) return std::nullopt;
   ItemValues oldest;
   {
-    std::lock_guard<std::mutex> lock(queueMutex);
-    if (count_ == 0) return std::nullopt;
+    std::lock_guard<SpinMutex> lock(queueMutex);
+    const size_t count = count_.load(std::memory_order_relaxed);
+    if (count == 0) return std::nullopt;
     oldest = ring_[first_];
     first_ = first_ + 1 == Capacity ? 0 : first_ + 1;
-    --count_;
+    count_.store(count - 1, std::memory_order_release);
   }
   return ReceivedItem(values_, oldest);
 }
@@ -52,9 +56,6 @@ void ReceivedQueue::clear() {
   }
 }
 
-size_t ReceivedQueue::size() const {
-  std::lock_guard<std::mutex> lock(queueMutex);
-  return count_;
-}
+size_t ReceivedQueue::size() const { return count_.load(std::memory_order_acquire); }
 
 }  // namespace zephyx::receive

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <mutex>
 #include <optional>
 #include <vector>
 
 #include "receive/received_item.h"
+#include "receive/spin_mutex.h"
 
 namespace zephyx::receive {
 
@@ -42,10 +44,12 @@ class ReceivedQueue {
   static constexpr size_t Capacity = ReceivedQueueLimit + 1;
 
   IHostValues* values_;
-  mutable std::mutex queueMutex;
+  mutable SpinMutex queueMutex;
   std::array<ItemValues, Capacity> ring_{};  // guarded by queueMutex
   size_t first_ = 0;                         // guarded by queueMutex
-  size_t count_ = 0;                         // guarded by queueMutex
+  // Written under queueMutex; read without it only to see that the queue
+  // is empty, which a host loop that keeps up finds at the end of every pass.
+  std::atomic<size_t> count_{0};
 };
 
 }  // namespace zephyx::receive

@@ -87,21 +87,31 @@ void writeArray(const SendContext& context, PacketWriter& writer, const HostValu
   writer.put(osc::EndArray);
 }
 
-// One element of a plain list.
-void writePlainElement(const SendContext& context, PacketWriter& writer,
+// One element of a plain list. `values` is the context's, held in a local
+// by the caller: every element makes three calls through it.
+void writePlainElement(const SendContext& context, IHostValues* values, PacketWriter& writer,
                        const HostValue& element) {
-  switch (kindOf(context, element)) {
-    case KindVoid:
-      writer.put(osc::OscNil);
-      return;
-    case KindInteger:
-      writer.put(static_cast<osc::int32>(integerOf(context, element)));
-      return;
-    case KindFloat:
-      writer.put(float32FromDouble(doubleOf(context, element)));
-      return;
+  int32_t kind = KindVoid;
+  values->valueType(&element, &kind);
+  // Numbers before the dispatch: most elements are.
+  if (kind == KindFloat) {
+    double number = 0.0;
+    values->valueToDouble(&element, &number);
+    writer.put(float32FromDouble(number));
+    return;
+  }
+  if (kind == KindInteger) {
+    int32_t number = 0;
+    values->valueToInteger(&element, &number);
+    writer.put(static_cast<osc::int32>(number));
+    return;
+  }
+  switch (kind) {
     case KindString:
       writeString(context, writer, element);
+      return;
+    case KindVoid:
+      writer.put(osc::OscNil);
       return;
     case KindList:
       writeArray(context, writer, element);
@@ -186,26 +196,33 @@ int32_t typeIndexOfName(const SendContext& context, const HostValue& name) {
 
 void appendArguments(const SendContext& context, PacketWriter& writer, const HostValue& container,
                      int32_t kind) {
-  IHostValues* values = context.values;
-  IHostLists* lists = context.lists;
+  IHostValues* const values = context.values;
+  IHostLists* const lists = context.lists;
   int32_t count = 0;
   lists->listCount(&container, &count);
   // Each element is read, written and given back before the next; nothing
-  // here throws, so a plain value needs no holder.
-  for (int32_t position = 1; position <= count && writer.complete(); ++position) {
-    HostValue element = VoidValue;
-    if (kind == KindPropList) {
+  // here throws, so a plain value needs no holder. The two loops keep the
+  // container's kind out of the per-element work.
+  if (kind == KindPropList) {
+    for (int32_t position = 1; position <= count; ++position) {
       HostValue name = VoidValue;
       lists->propNameAt(&container, position, &name);
       const int32_t typeIndex = typeIndexOfName(context, name);
       if (!sameValue(name, VoidValue)) values->releaseValue(&name);
+      HostValue element = VoidValue;
       lists->listGetAt(&container, position, &element);
       writeTypedArgument(context, writer, typeIndex, element);
-    } else {
-      lists->listGetAt(&container, position, &element);
-      writePlainElement(context, writer, element);
+      if (!sameValue(element, VoidValue)) values->releaseValue(&element);
+      if (!writer.complete()) return;
     }
+    return;
+  }
+  for (int32_t position = 1; position <= count; ++position) {
+    HostValue element = VoidValue;
+    lists->listGetAt(&container, position, &element);
+    writePlainElement(context, values, writer, element);
     if (!sameValue(element, VoidValue)) values->releaseValue(&element);
+    if (!writer.complete()) return;
   }
 }
 
