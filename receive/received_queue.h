@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "receive/received_item.h"
-#include "receive/spin_mutex.h"
+#include "common/spin_mutex.h"
 
 namespace zephyx::receive {
 

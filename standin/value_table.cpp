@@ -20,20 +20,20 @@ uint32_t firstSerialOf(uint32_t table, uint32_t index) {
 ValueTable::ValueTable()
     : slots_(1), firstSerial_(tablesMade.fetch_add(1, std::memory_order_relaxed) + 1) {}
 
-HostValue ValueTable::adopt(ValueSlot&& value) {
-  std::lock_guard<std::mutex> lock(mutex_);
+uint32_t ValueTable::takeLocked() {
   uint32_t index = freeHead_;
   if (index != 0) {
     freeHead_ = slots_[index].nextFree;
-  } else {
-    if (slots_.size() >= UINT32_MAX) throw std::length_error("stand-in value table is full");
-    index = static_cast<uint32_t>(slots_.size());
-    slots_.emplace_back().lastSerial = firstSerialOf(firstSerial_, index);
+    return index;
   }
-  ValueSlot& slot = slots_[index];
-  const uint32_t lastSerial = slot.lastSerial;
-  slot = std::move(value);
-  slot.serial = lastSerial + 1 == 0 ? 1 : lastSerial + 1;
+  if (slots_.size() >= UINT32_MAX) throw std::length_error("stand-in value table is full");
+  index = static_cast<uint32_t>(slots_.size());
+  slots_.emplace_back().lastSerial = firstSerialOf(firstSerial_, index);
+  return index;
+}
+
+HostValue ValueTable::publishLocked(uint32_t index, ValueSlot& slot) {
+  slot.serial = slot.lastSerial + 1 == 0 ? 1 : slot.lastSerial + 1;
   slot.lastSerial = slot.serial;
   slot.refs = 1;
   ++made_;
@@ -50,12 +50,12 @@ ValueSlot* ValueTable::findLocked(const HostValue& value) const {
 }
 
 ValueSlot* ValueTable::find(const HostValue& value) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<SpinMutex> lock(mutex_);
   return findLocked(value);
 }
 
 const ValueSlot* ValueTable::find(const HostValue& value) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<SpinMutex> lock(mutex_);
   return findLocked(value);
 }
 
@@ -91,7 +91,7 @@ bool ValueTable::retain(const HostValue& value) {
 
 bool ValueTable::release(const HostValue& value) {
   if (sameValue(value, VoidValue)) return true;
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<SpinMutex> lock(mutex_);
   return releaseLocked(value);
 }
 
@@ -123,6 +123,8 @@ bool ValueTable::releaseLocked(const HostValue& value) {
 void ValueTable::freeLocked(uint32_t index, ValueSlot& slot, std::vector<HostValue>& pending) {
   pending.insert(pending.end(), slot.items.begin(), slot.items.end());
   pending.insert(pending.end(), slot.keys.begin(), slot.keys.end());
+  // Emptied for the next value made in it; a free slot holds no memory, so
+  // the table's size follows the values alive rather than the largest ever.
   const uint32_t lastSerial = slot.lastSerial;
   slot = ValueSlot{};
   slot.lastSerial = lastSerial;
@@ -132,32 +134,32 @@ void ValueTable::freeLocked(uint32_t index, ValueSlot& slot, std::vector<HostVal
 }
 
 void ValueTable::noteStaleUse() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<SpinMutex> lock(mutex_);
   ++staleUses_;
 }
 
 int64_t ValueTable::liveCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<SpinMutex> lock(mutex_);
   return live_;
 }
 
 int64_t ValueTable::invalidReleaseCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<SpinMutex> lock(mutex_);
   return invalidReleases_;
 }
 
 int64_t ValueTable::staleUseCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<SpinMutex> lock(mutex_);
   return staleUses_;
 }
 
 int64_t ValueTable::madeCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<SpinMutex> lock(mutex_);
   return made_;
 }
 
 int64_t ValueTable::slotCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<SpinMutex> lock(mutex_);
   return static_cast<int64_t>(slots_.size()) - 1;
 }
 

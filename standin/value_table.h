@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/spin_mutex.h"
 #include "host/host_types.h"
 
 namespace zephyx::standin {
@@ -47,7 +48,7 @@ struct ValueSlot {
 
 // Values live in slots that never move. A HostValue is (slot index, serial):
 // a released value's serial no longer matches its slot, so later use or a
-// second release is detected instead of touching another value. One mutex
+// second release is detected instead of touching another value. One lock
 // guards the table; any thread may call any operation.
 class ValueTable {
  public:
@@ -56,13 +57,15 @@ class ValueTable {
   ValueTable& operator=(const ValueTable&) = delete;
 
   // A new value of `kind` with one reference. `fill` sets its fields before
-  // the handle exists.
+  // the handle exists, under the table's lock: it must not call the table.
   template <typename Fill>
   HostValue make(int32_t kind, Fill&& fill) {
-    ValueSlot value;
-    value.kind = kind;
-    fill(value);
-    return adopt(std::move(value));
+    std::lock_guard<SpinMutex> lock(mutex_);
+    const uint32_t index = takeLocked();
+    ValueSlot& slot = slots_[index];
+    slot.kind = kind;
+    fill(slot);
+    return publishLocked(index, slot);
   }
 
   // The table while its lock is held, for what a service does in one step.
@@ -84,13 +87,13 @@ class ValueTable {
   // not call the table's other operations, nor anything that does.
   template <typename Work>
   decltype(auto) locked(Work&& work) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<SpinMutex> lock(mutex_);
     Locked view(*this);
     return work(view);
   }
   template <typename Work>
   decltype(auto) locked(Work&& work) const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<SpinMutex> lock(mutex_);
     const Locked view(*this);
     return work(view);
   }
@@ -120,7 +123,10 @@ class ValueTable {
   int64_t slotCount() const;
 
  private:
-  HostValue adopt(ValueSlot&& value);
+  // A free slot's index, the slot empty. Caller holds mutex_.
+  uint32_t takeLocked();
+  // Gives the filled slot its serial and one reference. Caller holds mutex_.
+  HostValue publishLocked(uint32_t index, ValueSlot& slot);
   ValueSlot* findLocked(const HostValue& value) const;
   // Drops one reference; frees the slot, and what a container holds, when
   // it was the last. Caller holds mutex_.
@@ -129,7 +135,8 @@ class ValueTable {
   // `pending` and puts the slot on the free list. Caller holds mutex_.
   void freeLocked(uint32_t index, ValueSlot& slot, std::vector<HostValue>& pending);
 
-  mutable std::mutex mutex_;
+  // Held for one value operation at a time.
+  mutable SpinMutex mutex_;
   // A deque, so that slots never move as the table grows. Index 0 is VOID.
   mutable std::deque<ValueSlot> slots_;  // guarded by mutex_
   uint32_t freeHead_ = 0;                // guarded by mutex_
