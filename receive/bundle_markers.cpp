@@ -4,7 +4,7 @@ namespace zephyx::receive {
 namespace {
 
 ItemValues makeMarker(IHostValues* values, HostSymbol name, int32_t number) {
-  ItemValues marker{VoidValue, VoidValue};
+  ItemValues marker{VoidValue, VoidValue, Sender{}};
   values->symbolToValue(name, &marker.head);
   values->integerToValue(number, &marker.body);
   return marker;

@@ -244,7 +244,7 @@ ItemValues convert(const osc::ReceivedMessage& message, const ConversionSettings
     }
   }
   const HostValue body = builder.finish();
-  return ItemValues{head.take(), body};
+  return ItemValues{head.take(), body, Sender{}};
 }
 
 }  // namespace

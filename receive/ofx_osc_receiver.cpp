@@ -62,6 +62,8 @@ bool ofxOscReceiver::startReceiving(int32_t port, bool propList, bool byteArrays
     listenSocket = std::make_unique<UdpListeningReceiveSocket>(
         IpEndpointName(IpEndpointName::ANY_ADDRESS, port), this);
     enlargeReceiveBuffer(descriptor, port);
+    // Answers sent from this socket may go to a network's broadcast address.
+    listenSocket->SetEnableBroadcast(true);
   } catch (const std::exception& failure) {
     setLastError(failure.what());
     threadFinished.store(true, std::memory_order_release);
@@ -132,7 +134,7 @@ void ofxOscReceiver::push(const ItemValues& item) {
   evicted.fetch_add(queue.pushAll(one), std::memory_order_relaxed);
 }
 
-void ofxOscReceiver::ProcessPacket(const char* data, int size, const IpEndpointName&) {
+void ofxOscReceiver::ProcessPacket(const char* data, int size, const IpEndpointName& from) {
   if (size <= 0 || !isWellFormedPacket(data, static_cast<size_t>(size))) {
     rejected.fetch_add(1, std::memory_order_relaxed);
     return;
@@ -140,13 +142,14 @@ void ofxOscReceiver::ProcessPacket(const char* data, int size, const IpEndpointN
   // Taken once per datagram: the broker may change meanwhile, and what
   // this datagram's values are made with must stay until it is done.
   const ReceivingServices* held = currentServices();
+  const Sender sender{static_cast<uint32_t>(from.address), static_cast<uint16_t>(from.port)};
   const bool done = neverThrow(false, [&] {
     if (held == nullptr || typeSymbols == nullptr) return true;
     const osc::ReceivedPacket packet(data, size);
     if (packet.IsBundle()) {
-      convertBundle(osc::ReceivedBundle(packet), *held, converted);
+      convertBundle(osc::ReceivedBundle(packet), *held, sender, converted);
     } else {
-      convertOne(osc::ReceivedMessage(packet), *held, converted);
+      convertOne(osc::ReceivedMessage(packet), *held, sender, converted);
     }
     return true;
   });
@@ -157,24 +160,41 @@ void ofxOscReceiver::ProcessPacket(const char* data, int size, const IpEndpointN
 }
 
 void ofxOscReceiver::convertBundle(const osc::ReceivedBundle& bundle,
-                                   const ReceivingServices& services,
+                                   const ReceivingServices& services, const Sender& sender,
                                    std::vector<ItemValues>& items) const {
-  keep(items, services.values(), makeBundleStart(services.values(), *typeSymbols, bundle.TimeTag()));
+  ItemValues start = makeBundleStart(services.values(), *typeSymbols, bundle.TimeTag());
+  start.sender = sender;
+  keep(items, services.values(), start);
   for (auto element = bundle.ElementsBegin(); element != bundle.ElementsEnd(); ++element) {
     if (element->IsBundle()) {
-      convertBundle(osc::ReceivedBundle(*element), services, items);
+      convertBundle(osc::ReceivedBundle(*element), services, sender, items);
     } else {
-      convertOne(osc::ReceivedMessage(*element), services, items);
+      convertOne(osc::ReceivedMessage(*element), services, sender, items);
     }
   }
-  keep(items, services.values(), makeBundleEnd(services.values(), *typeSymbols));
+  ItemValues end = makeBundleEnd(services.values(), *typeSymbols);
+  end.sender = sender;
+  keep(items, services.values(), end);
 }
 
 void ofxOscReceiver::convertOne(const osc::ReceivedMessage& message,
-                                const ReceivingServices& services,
+                                const ReceivingServices& services, const Sender& sender,
                                 std::vector<ItemValues>& items) const {
   const ConversionSettings settings{asPropList, blobsAsByteArrays, typeSymbols};
-  keep(items, services.values(), convertMessage(message, settings, services));
+  ItemValues item = convertMessage(message, settings, services);
+  item.sender = sender;
+  keep(items, services.values(), item);
+}
+
+bool ofxOscReceiver::sendFromListeningSocket(uint32_t address, int32_t port, const char* data,
+                                             size_t size) {
+  if (!listenSocket || port < 1 || port > 65535) return false;
+  // The receiving thread waits on this socket meanwhile; the codec's send
+  // touches only what sending uses.
+  return neverThrow(false, [&] {
+    listenSocket->SendTo(IpEndpointName(address, port), data, size);
+    return true;
+  });
 }
 
 }  // namespace zephyx::receive

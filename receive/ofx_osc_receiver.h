@@ -60,6 +60,12 @@ class ofxOscReceiver : public osc::OscPacketListener {
   // takes over its values.
   void push(const ItemValues& item);
 
+  // Host thread, while running. Sends `size` bytes as one datagram from the
+  // listening socket to `address` (IPv4, host byte order) and `port`, so
+  // that the peer's answers come back to this receiver. True when the
+  // socket took it.
+  bool sendFromListeningSocket(uint32_t address, int32_t port, const char* data, size_t size);
+
   // Any thread.
   uint64_t datagramsProcessed() const { return processed.load(std::memory_order_acquire); }
   uint64_t datagramsRejected() const { return rejected.load(std::memory_order_acquire); }
@@ -83,11 +89,11 @@ class ofxOscReceiver : public osc::OscPacketListener {
   const ReceivingServices* currentServices();
   void dropServices();
   // Add a bundle's items (its elements depth first, between its markers)
-  // or a message's item to `items`.
+  // or a message's item to `items`, each from `sender`.
   void convertBundle(const osc::ReceivedBundle& bundle, const ReceivingServices& services,
-                     std::vector<ItemValues>& items) const;
+                     const Sender& sender, std::vector<ItemValues>& items) const;
   void convertOne(const osc::ReceivedMessage& message, const ReceivingServices& services,
-                  std::vector<ItemValues>& items) const;
+                  const Sender& sender, std::vector<ItemValues>& items) const;
 
   char lastErrorText[LastErrorSize] = {};
   IHostValues* itemValues;

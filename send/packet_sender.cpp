@@ -5,7 +5,6 @@
 #include "common/owned_value.h"
 #include "send/packet_assembly.h"
 #include "send/value_reading.h"
-#include "send/transmit_socket.h"
 
 namespace zephyx::send {
 namespace {
@@ -60,17 +59,16 @@ bool encodePacket(const SendContext& context, PacketWriter& writer,
   return writer.complete();
 }
 
-bool sendPacket(const SendContext& context, const char* host, int32_t port, int32_t bufferSize,
-                const HostValue& messageOrBundle) {
+bool sendPacket(const SendContext& context, int32_t bufferSize, const HostValue& messageOrBundle,
+                DatagramSink& sink) {
   if (context.values == nullptr || context.lists == nullptr || context.memory == nullptr) {
     return false;
   }
   const PacketList packet = readPacketList(context, messageOrBundle);
   if (packet.count == 0 || bufferSize <= 0) return false;
 
-  // The socket first: a destination that does not resolve costs no buffer.
-  TransmitSocket socket;
-  if (!socket.open(host, port)) return false;
+  // The sink first: a destination that does not resolve costs no buffer.
+  if (!sink.open()) return false;
 
   const auto capacity = static_cast<uint32_t>(std::min(bufferSize, MaxDatagramSize));
   PacketBuffer buffer(context.memory, capacity);
@@ -79,7 +77,7 @@ bool sendPacket(const SendContext& context, const char* host, int32_t port, int3
   writePacketElement(context, writer, messageOrBundle, packet.first.get(), packet.firstKind,
                      packet.count);
   if (!writer.complete()) return false;
-  socket.send(writer.data(), writer.size());
+  sink.send(writer.data(), writer.size());
   return true;
 }
 

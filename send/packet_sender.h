@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "send/datagram_sink.h"
 #include "send/packet_writer.h"
 #include "send/send_context.h"
 
@@ -18,11 +19,12 @@ constexpr int32_t MaxDatagramSize = 65507;
 bool encodePacket(const SendContext& context, PacketWriter& writer,
                   const HostValue& messageOrBundle);
 
-// Encodes into a buffer of `bufferSize` bytes (at most MaxDatagramSize)
-// from the host allocator and sends the packet to `host`:`port` through a
-// fresh socket, as one datagram. True when the whole packet was handed to
-// the socket; otherwise nothing is sent. Host thread.
-bool sendPacket(const SendContext& context, const char* host, int32_t port, int32_t bufferSize,
-                const HostValue& messageOrBundle);
+// Reads the list, opens `sink`, encodes into a buffer of `bufferSize`
+// bytes (at most MaxDatagramSize) from the host allocator and hands the
+// packet to `sink` as one datagram. True when the whole packet was handed
+// over; otherwise nothing is sent. A list that describes no packet opens
+// nothing, and a sink that does not open costs no buffer. Host thread.
+bool sendPacket(const SendContext& context, int32_t bufferSize, const HostValue& messageOrBundle,
+                DatagramSink& sink);
 
 }  // namespace zephyx::send

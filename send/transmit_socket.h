@@ -1,33 +1,36 @@
-// The UDP socket that one `send` uses: the only place that sends.
+// The UDP socket that one `send` uses: the only place that sends from a
+// socket of its own.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
-class UdpTransmitSocket;
+#include "send/datagram_sink.h"
+
+class UdpSocket;
 
 namespace zephyx::send {
 
-// Made for one send and closed when destroyed. Host thread.
-class TransmitSocket {
+// Made for one send to `host`:`port` and closed when destroyed. Host thread.
+class TransmitSocket final : public DatagramSink {
  public:
-  TransmitSocket();
+  TransmitSocket(const char* host, int32_t port);
   ~TransmitSocket();
   TransmitSocket(const TransmitSocket&) = delete;
   TransmitSocket& operator=(const TransmitSocket&) = delete;
 
-  // Resolves `host` anew and connects a fresh socket to it and `port`.
-  // False when the host does not resolve, resolves to 0.0.0.0 or to the
-  // broadcast address 255.255.255.255 (either would reach this machine), the port is outside 1..65535, or the socket
-  // cannot be made or connected.
-  bool open(const char* host, int32_t port);
+  // Resolves the host anew (see resolveDestination) and connects a fresh
+  // socket, allowed to broadcast, to it and the port. False when the
+  // destination is refused or the socket cannot be made or connected.
+  bool open() override;
 
-  // One datagram; whether it left is not examined.
-  void send(const char* data, size_t size);
+  void send(const char* data, size_t size) override;
 
  private:
-  std::unique_ptr<UdpTransmitSocket> socket_;
+  const char* host_;
+  int32_t port_;
+  std::unique_ptr<UdpSocket> socket_;
 };
 
 }  // namespace zephyx::send

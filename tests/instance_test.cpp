@@ -71,7 +71,7 @@ TEST_F(InstanceTest, IndicesOutsideTheTableCallNothing) {
   auto object = make();
   const XtraInstance& instance = record(*object);
   OwnedValue marker = lingo("\"untouched\"");
-  for (int32_t index : {6, 7, -1, INT_MIN, INT_MAX}) {
+  for (int32_t index : {int32_t{MethodCount}, int32_t{MethodCount} + 1, -1, INT_MIN, INT_MAX}) {
     MethodCall call{};
     call.methodIndex = index;
     call.result = marker.get();

@@ -27,7 +27,12 @@ const std::string ExpectedMessageTable =
     "setDestination object me, string host, integer port\n"
     "send object me, object messageOrBundle\n"
     "startListening object me, integer port, integer asPropList, symbol cbHandler, *cbTarget\n"
-    "stopListening object me\n";
+    "stopListening object me\n"
+    "lastSender object me\n"
+    "reply object me, object messageOrBundle\n"
+    "sendFromListener object me, object messageOrBundle\n"
+    "addRoute object me, string addressPattern, symbol cbHandler, *cbTarget\n"
+    "removeRoute object me, string addressPattern\n";
 
 constexpr uint32_t ClassVersion = (VersionMajor << 24) | (VersionMinor << 16) | (VersionPatch << 8) | 0xC0;
 

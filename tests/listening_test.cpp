@@ -32,7 +32,7 @@ class ListeningTest : public testsupport::HostFixture {
   }
 
   void pushNumber(receive::ofxOscReceiver& receiver, int32_t number) {
-    receiver.push({host.makeString("/n"), host.makeInteger(number)});
+    receiver.push({host.makeString("/n"), host.makeInteger(number), {}});
   }
 };
 

@@ -9,7 +9,7 @@ namespace {
 
 class ReceivedQueueTest : public testsupport::HostFixture {
  protected:
-  ItemValues item(int32_t number) { return {host.makeString("/n"), host.makeInteger(number)}; }
+  ItemValues item(int32_t number) { return {host.makeString("/n"), host.makeInteger(number), {}}; }
   int32_t numberOf(const ReceivedItem& received) {
     int32_t number = -1;
     host.values().valueToInteger(received.body.ptr(), &number);

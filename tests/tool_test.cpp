@@ -62,6 +62,12 @@ TEST(ToolTest, InfoShowsTheClassAndTheRegisteredMessageTable) {
                                           "startListening object me, integer port, integer "
                                           "asPropList, symbol cbHandler, *cbTarget",
                                           "stopListening object me",
+                                          "lastSender object me",
+                                          "reply object me, object messageOrBundle",
+                                          "sendFromListener object me, object messageOrBundle",
+                                          "addRoute object me, string addressPattern, symbol "
+                                          "cbHandler, *cbTarget",
+                                          "removeRoute object me, string addressPattern",
                                           "safeForShockwave: 1"};
   ASSERT_GE(info.lines.size(), table.size());
   const std::vector<std::string> tail(info.lines.end() - static_cast<long>(table.size()),

@@ -10,6 +10,8 @@
 #include "host/host_status.h"
 #include "receive/ofx_osc_receiver.h"
 #include "xtra/listening_control.h"
+#include "xtra/peer_conversation.h"
+#include "xtra/routing_control.h"
 #include "xtra/process_state.h"
 
 namespace zephyx::xtra {
@@ -109,6 +111,8 @@ void forgetInstance(XtraInstance& instance) {
   releaseAndNull(instance.callGuard);
   releaseAndNull(instance.scriptContext);
   dropTarget(instance);
+  dropRoutes(instance);
+  forgetSender(instance);
 }
 
 }  // namespace zephyx::xtra

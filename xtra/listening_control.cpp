@@ -7,7 +7,9 @@
 #include "common/interface_ref.h"
 #include "common/owned_value.h"
 #include "receive/ofx_osc_receiver.h"
+#include "xtra/peer_conversation.h"
 #include "xtra/process_state.h"
+#include "xtra/routing_control.h"
 #include "xtra/scripting_object.h"
 
 namespace zephyx::xtra {
@@ -119,9 +121,6 @@ void deliverQueuedItems(TStdXtra_IMoaMmXScript* script, IMoaNotificationClient* 
   CallGuardState state{};
   if (guard) guard->saveCallContext(&state);
 
-  HostValue args[3] = {target.get(), VoidValue, VoidValue};
-  const int32_t first = hasTarget ? 1 : 0;
-  const int32_t count = hasTarget ? 3 : 2;
   // Items that arrive during the pass wait for the next one, so a flood
   // cannot keep the host thread here.
   size_t budget = instance.receiver != nullptr ? instance.receiver->queuedCount() : 0;
@@ -130,10 +129,15 @@ void deliverQueuedItems(TStdXtra_IMoaMmXScript* script, IMoaNotificationClient* 
     if (receiver == nullptr) break;
     const std::optional<receive::ReceivedItem> item = receiver->popItem();
     if (!item) break;
-    args[first] = item->head.get();
-    args[first + 1] = item->body.get();
+    noteSender(instance, item->sender);
+    const ChosenHandler route = routeFor(instance, item->head.get());
+    const bool withTarget = route.routed ? route.hasTarget : hasTarget;
+    const HostValue args[3] = {route.routed ? route.target.get() : target.get(),
+                               item->head.get(), item->body.get()};
+    const HostSymbol handler = route.routed ? route.handler : instance.handlerSymbol;
     if (instance.scriptContext != nullptr) {
-      instance.scriptContext->callHandler(instance.handlerSymbol, count, args, nullptr);
+      instance.scriptContext->callHandler(handler, withTarget ? 3 : 2, withTarget ? args : args + 1,
+                                          nullptr);
     }
   }
 

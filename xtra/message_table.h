@@ -13,18 +13,29 @@ enum MethodIndex : uint32_t {
   MethodSend = 3,
   MethodStartListening = 4,
   MethodStopListening = 5,
-  MethodCount = 6,
+  MethodLastSender = 6,
+  MethodReply = 7,
+  MethodSendFromListener = 8,
+  MethodAddRoute = 9,
+  MethodRemoveRoute = 10,
+  MethodCount = 11,
 };
 
 // The first line, a format filled with the major and minor version.
 extern const char MessageTableFirstLine[];
-// Lines 2 to 7, each ended by a line feed.
+// The method lines, each ended by a line feed: the first six, then those for
+// talking with peers that answer.
 constexpr char MessageTableMethodLines[] =
     "new object me, *bufferSize\n"
     "/forget object me\n"
     "setDestination object me, string host, integer port\n"
     "send object me, object messageOrBundle\n"
     "startListening object me, integer port, integer asPropList, symbol cbHandler, *cbTarget\n"
-    "stopListening object me\n";
+    "stopListening object me\n"
+    "lastSender object me\n"
+    "reply object me, object messageOrBundle\n"
+    "sendFromListener object me, object messageOrBundle\n"
+    "addRoute object me, string addressPattern, symbol cbHandler, *cbTarget\n"
+    "removeRoute object me, string addressPattern\n";
 
 }  // namespace zephyx::xtra

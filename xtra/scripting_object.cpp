@@ -8,6 +8,8 @@
 #include "xtra/instance_lifecycle.h"
 #include "xtra/listening_control.h"
 #include "xtra/message_table.h"
+#include "xtra/peer_conversation.h"
+#include "xtra/routing_control.h"
 #include "xtra/sending_control.h"
 
 namespace zephyx::xtra {
@@ -39,6 +41,16 @@ HostStatus ZX_CALL TStdXtra_IMoaMmXScript::callMethod(MethodCall* call) noexcept
       return startListening(call);
     case MethodStopListening:
       return stopListening(call);
+    case MethodLastSender:
+      return lastSender(call);
+    case MethodReply:
+      return reply(call);
+    case MethodSendFromListener:
+      return sendFromListener(call);
+    case MethodAddRoute:
+      return addRoute(call);
+    case MethodRemoveRoute:
+      return removeRoute(call);
     default:
       return StatusOk;
   }
@@ -97,6 +109,26 @@ HostStatus ZX_CALL TStdXtra_IMoaMmXScript::startListening(MethodCall* call) noex
 
 HostStatus ZX_CALL TStdXtra_IMoaMmXScript::stopListening(MethodCall*) noexcept {
   return runMethod([&] { endListening(*owner); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::lastSender(MethodCall* call) noexcept {
+  return runMethod([&] { lastSenderFromCall(*owner, *call); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::reply(MethodCall* call) noexcept {
+  return runMethod([&] { replyFromCall(*owner, *call); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::sendFromListener(MethodCall* call) noexcept {
+  return runMethod([&] { sendFromListenerFromCall(*owner, *call); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::addRoute(MethodCall* call) noexcept {
+  return runMethod([&] { addRouteFromCall(*owner, *call); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::removeRoute(MethodCall* call) noexcept {
+  return runMethod([&] { removeRouteFromCall(*owner, *call); });
 }
 
 HostStatus ZX_CALL createScriptingObject(void* instance, void** out) noexcept {

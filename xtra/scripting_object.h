@@ -11,8 +11,8 @@ class PacketWriter;
 namespace zephyx::xtra {
 
 // Its virtual operations, in slot order: the three of IMoaUnknown,
-// callMethod, the six auxiliary operations of the sending side, the six
-// Lingo methods in message-table order.
+// callMethod, the six auxiliary operations of the sending side, the Lingo
+// methods in message-table order (the first six, then the later ones).
 class TStdXtra_IMoaMmXScript final
     : public XtraInterfaceObject<TStdXtra_IMoaMmXScript, IMoaMmXScript> {
  public:
@@ -43,6 +43,11 @@ class TStdXtra_IMoaMmXScript final
   virtual HostStatus ZX_CALL send(MethodCall* call) noexcept;
   virtual HostStatus ZX_CALL startListening(MethodCall* call) noexcept;
   virtual HostStatus ZX_CALL stopListening(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL lastSender(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL reply(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL sendFromListener(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL addRoute(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL removeRoute(MethodCall* call) noexcept;
 };
 
 // The creator: also records whether the host is version 11 or later.

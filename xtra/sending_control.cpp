@@ -2,6 +2,7 @@
 
 #include "common/never_throw.h"
 #include "send/packet_sender.h"
+#include "send/transmit_socket.h"
 
 namespace zephyx::xtra {
 
@@ -28,8 +29,8 @@ void sendFromCall(XtraInstance& instance, MethodCall& call) {
   if (call.argCount > 1 && call.args != nullptr) {
     // Whatever fails while sending, the script still gets its 0.
     sent = neverThrow(false, [&] {
-      return send::sendPacket(sendContextOf(instance), instance.destinationHost,
-                              instance.destinationPort, instance.bufferSize, call.args[1]);
+      send::TransmitSocket socket(instance.destinationHost, instance.destinationPort);
+      return send::sendPacket(sendContextOf(instance), instance.bufferSize, call.args[1], socket);
     });
   }
   values->integerToValue(sent ? 1 : 0, &call.result);

@@ -21,6 +21,8 @@ class ofxOscReceiver;
 
 namespace zephyx::xtra {
 
+class RouteTable;
+
 constexpr int32_t DefaultBufferSize = 1024;
 constexpr int32_t DefaultDestinationPort = 5500;
 constexpr char DefaultDestinationHost[] = "127.0.0.1";
@@ -64,6 +66,16 @@ struct XtraInstance {
   // The scripting object handed to the host as the refcon of the
   // registration; one reference while registered.
   IMoaMmXScript* notificationRefcon;
+
+  // The sender of the item being delivered, or of the last one delivered:
+  // IPv4 address in host byte order and UDP port. Emptied by `forget`.
+  bool hasLastSender;
+  uint32_t lastSenderAddress;
+  int32_t lastSenderPort;
+
+  // Handlers by address pattern, made by the first `addRoute`, destroyed
+  // with the targets they hold by `forget`.
+  RouteTable* routes;
 };
 
 static_assert(std::is_trivial<XtraInstance>::value,

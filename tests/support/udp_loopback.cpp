@@ -63,6 +63,16 @@ UdpCapture::UdpCapture() {
 
 UdpCapture::~UdpCapture() { closeSocket(socket_); }
 
+void UdpCapture::send(int port, const Bytes& datagram) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_port = htons(static_cast<uint16_t>(port));
+  ::sendto(socket_, reinterpret_cast<const char*>(datagram.data()),
+           static_cast<DatagramSize>(datagram.size()), 0, reinterpret_cast<const sockaddr*>(&to),
+           sizeof to);
+}
+
 std::optional<Bytes> UdpCapture::receive(std::chrono::milliseconds wait) {
   pollfd ready{static_cast<decltype(pollfd::fd)>(socket_), POLLIN, 0};
   if (pollSockets(&ready, 1, static_cast<int>(wait.count())) <= 0) return std::nullopt;

@@ -25,6 +25,8 @@ class UdpCapture {
   std::optional<Bytes> receive(std::chrono::milliseconds wait = std::chrono::milliseconds(2000));
   // The source port of the last datagram received.
   int lastSourcePort() const { return lastSourcePort_; }
+  // Sends from this socket's own port, as a peer that expects answers there.
+  void send(int port, const Bytes& datagram);
 
  private:
   int socket_ = -1;

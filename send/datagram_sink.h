@@ -1,0 +1,22 @@
+// Where a whole packet goes, as one datagram.
+#pragma once
+
+#include <cstddef>
+
+namespace zephyx::send {
+
+// A socket of one's own, or the listening socket towards a given peer.
+// Host thread.
+class DatagramSink {
+ public:
+  // Gets ready for one datagram: a socket made, a destination resolved.
+  // False when it cannot take one; then nothing is encoded.
+  virtual bool open() = 0;
+  // One datagram; whether it left is not examined.
+  virtual void send(const char* data, size_t size) = 0;
+
+ protected:
+  ~DatagramSink() = default;
+};
+
+}  // namespace zephyx::send

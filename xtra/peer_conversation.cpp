@@ -1,0 +1,107 @@
+#include "xtra/peer_conversation.h"
+
+#include <cstdio>
+
+#include "common/never_throw.h"
+#include "common/owned_value.h"
+#include "receive/ofx_osc_receiver.h"
+#include "send/destination.h"
+#include "send/packet_sender.h"
+#include "xtra/sending_control.h"
+
+namespace zephyx::xtra {
+namespace {
+
+// The listening socket towards one peer. Opening checks that the instance
+// still listens, and resolves the peer when it is given by name.
+class ListenerSink final : public send::DatagramSink {
+ public:
+  // To the peer at `address` and `port`.
+  ListenerSink(receive::ofxOscReceiver* receiver, uint32_t address, int32_t port)
+      : receiver_(receiver), address_(address), port_(port) {}
+  // To `host`:`port`, resolved when opened.
+  ListenerSink(receive::ofxOscReceiver* receiver, const char* host, int32_t port)
+      : receiver_(receiver), host_(host), port_(port) {}
+
+  bool open() override {
+    if (receiver_ == nullptr || !receiver_->running()) return false;
+    return host_ == nullptr || send::resolveDestination(host_, port_, &address_);
+  }
+  void send(const char* data, size_t size) override {
+    sent_ = receiver_->sendFromListeningSocket(address_, port_, data, size);
+  }
+  bool sent() const { return sent_; }
+
+ private:
+  receive::ofxOscReceiver* receiver_;
+  const char* host_ = nullptr;
+  uint32_t address_ = 0;
+  int32_t port_;
+  bool sent_ = false;
+};
+
+// The answer of reply and sendFromListener: 1 when the socket took the
+// whole packet, else 0.
+void sendThrough(XtraInstance& instance, MethodCall& call, ListenerSink& sink) {
+  bool sent = false;
+  if (call.argCount > 1 && call.args != nullptr) {
+    sent = neverThrow(false, [&] {
+      return send::sendPacket(sendContextOf(instance), instance.bufferSize, call.args[1], sink) &&
+             sink.sent();
+    });
+  }
+  instance.valueServices->integerToValue(sent ? 1 : 0, &call.result);
+}
+
+bool listening(const XtraInstance& instance) {
+  return instance.listening && instance.receiver != nullptr && instance.receiver->running();
+}
+
+}  // namespace
+
+void noteSender(XtraInstance& instance, const receive::Sender& sender) {
+  instance.hasLastSender = sender.port != 0;
+  instance.lastSenderAddress = sender.address;
+  instance.lastSenderPort = sender.port;
+}
+
+void forgetSender(XtraInstance& instance) {
+  instance.hasLastSender = false;
+  instance.lastSenderAddress = 0;
+  instance.lastSenderPort = 0;
+}
+
+void lastSenderFromCall(XtraInstance& instance, MethodCall& call) {
+  IHostValues* values = instance.valueServices;
+  IHostLists* lists = instance.listServices;
+  if (values == nullptr || lists == nullptr || !instance.hasLastSender) return;
+  const uint32_t address = instance.lastSenderAddress;
+  char dotted[16];
+  std::snprintf(dotted, sizeof dotted, "%u.%u.%u.%u", address >> 24, (address >> 16) & 0xff,
+                (address >> 8) & 0xff, address & 0xff);
+  OwnedValue list(values);
+  lists->newList(list.out());
+  OwnedValue host(values);
+  values->stringToValue(dotted, host.out());
+  OwnedValue port(values);
+  values->integerToValue(instance.lastSenderPort, port.out());
+  lists->appendToList(list.ptr(), host.ptr());
+  lists->appendToList(list.ptr(), port.ptr());
+  call.result = list.take();
+}
+
+void replyFromCall(XtraInstance& instance, MethodCall& call) {
+  if (instance.valueServices == nullptr) return;
+  ListenerSink sink(listening(instance) && instance.hasLastSender ? instance.receiver : nullptr,
+                    instance.lastSenderAddress, instance.lastSenderPort);
+  sendThrough(instance, call, sink);
+}
+
+void sendFromListenerFromCall(XtraInstance& instance, MethodCall& call) {
+  if (instance.valueServices == nullptr) return;
+  ListenerSink sink(listening(instance) ? instance.receiver : nullptr, instance.destinationHost,
+                    instance.destinationPort);
+  sendThrough(instance, call, sink);
+}
+
+}  // namespace zephyx::xtra

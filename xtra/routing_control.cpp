@@ -1,0 +1,84 @@
+#include "xtra/routing_control.h"
+
+#include <new>
+#include <string>
+
+#include "common/locked_string.h"
+#include "xtra/route_table.h"
+
+namespace zephyx::xtra {
+namespace {
+
+// addRoute needs the pattern and the handler after `me`; removeRoute the pattern.
+constexpr int32_t AddRouteRequiredArgs = 3;
+constexpr int32_t RemoveRouteRequiredArgs = 2;
+
+// The text of a string value, or nothing for another kind.
+bool patternOf(IHostValues* values, const HostValue& value, std::string* text) {
+  int32_t kind = KindVoid;
+  values->valueType(&value, &kind);
+  if (kind != KindString) return false;
+  int32_t length = 0;
+  values->stringLength(&value, &length);
+  const LockedString bytes(values, value);
+  if (length < 0 || bytes.bytes() == nullptr) return false;
+  text->assign(bytes.text(), static_cast<size_t>(length));
+  return true;
+}
+
+void answer(XtraInstance& instance, MethodCall& call, bool done) {
+  instance.valueServices->integerToValue(done ? 1 : 0, &call.result);
+}
+
+}  // namespace
+
+void addRouteFromCall(XtraInstance& instance, MethodCall& call) {
+  IHostValues* values = instance.valueServices;
+  if (values == nullptr) return;
+  std::string pattern;
+  HostSymbol handler = NoSymbol;
+  if (call.argCount < AddRouteRequiredArgs || call.args == nullptr ||
+      !patternOf(values, call.args[1], &pattern) ||
+      values->valueToSymbol(&call.args[2], &handler) != StatusOk || handler == NoSymbol) {
+    answer(instance, call, false);
+    return;
+  }
+  if (instance.routes == nullptr) instance.routes = new RouteTable(values);
+  const HostValue* target = call.argCount > AddRouteRequiredArgs ? &call.args[3] : nullptr;
+  answer(instance, call, instance.routes->add(pattern, handler, target));
+}
+
+void removeRouteFromCall(XtraInstance& instance, MethodCall& call) {
+  IHostValues* values = instance.valueServices;
+  if (values == nullptr) return;
+  std::string pattern;
+  const bool removed = call.argCount >= RemoveRouteRequiredArgs && call.args != nullptr &&
+                       instance.routes != nullptr && patternOf(values, call.args[1], &pattern) &&
+                       instance.routes->remove(pattern);
+  answer(instance, call, removed);
+}
+
+void dropRoutes(XtraInstance& instance) {
+  delete instance.routes;
+  instance.routes = nullptr;
+}
+
+ChosenHandler routeFor(const XtraInstance& instance, const HostValue& head) {
+  ChosenHandler chosen;
+  if (instance.routes == nullptr || instance.routes->empty()) return chosen;
+  IHostValues* values = instance.valueServices;
+  // Bundle markers have a symbol for their head; only messages are routed.
+  int32_t kind = KindVoid;
+  values->valueType(&head, &kind);
+  if (kind != KindString) return chosen;
+  const LockedString address(values, head);
+  const RouteHandler* route = instance.routes->find(address.text());
+  if (route == nullptr) return chosen;
+  chosen.routed = true;
+  chosen.handler = route->handler;
+  chosen.hasTarget = route->hasTarget;
+  if (route->hasTarget) chosen.target = OwnedValue::retain(values, route->target);
+  return chosen;
+}
+
+}  // namespace zephyx::xtra
