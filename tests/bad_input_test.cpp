@@ -1,7 +1,10 @@
-// Every kind of Lingo value in every argument position of the six methods,
+// Every kind of Lingo value in every argument position of every method,
 // arguments missing and to spare, through the loaded library: answered as
-// documented (send: 1 or 0; startListening: 1 or the reason; the others:
-// nothing), still working afterwards, every value given back. Nothing can
+// documented (send, reply, sendFromListener, addRoute and removeRoute: 1 or
+// 0; startListening: 1 or the reason; lastSender: VOID without a sender;
+// the others: nothing), still working afterwards, every value given back.
+// The objects here never listen when a row runs, so reply and
+// sendFromListener never send. Nothing can
 // reach another machine: each object is first aimed at a capture socket on
 // 127.0.0.1, and the only host names passed are 127.0.0.1, localhost and a
 // name under .invalid; other kinds copy as an empty name.
@@ -88,6 +91,18 @@ const std::vector<Sweep> Sweeps = {
     // Arguments a method does not take are passed over, whatever their kind.
     {"forget", {"VOID"}, 0, {"VOID", false, ""}, {}},  // no probe after forget
     {"stopListening", {"VOID"}, 0, Quiet, {}},
+    {"lastSender", {"VOID"}, 0, Quiet, {}},
+    // Not listening: nothing leaves, whatever the packet.
+    {"reply", {"[\"/x\"]"}, 0, Unsent, {}},
+    {"sendFromListener", {"[\"/x\"]"}, 0, Unsent, {}},
+    // The string kind here is no pattern (it does not start with '/').
+    {"addRoute", {"\"/n\"", "#onOsc"}, 0, Unsent, {}},
+    // Only a symbol names the handler.
+    {"addRoute", {"\"/n\"", "#onOsc"}, 1, Unsent, {{KSymbol, Sent}}},
+    // The target may be any value.
+    {"addRoute", {"\"/n\"", "#onOsc", "VOID"}, 2, Sent, {}},
+    // There is no route to remove.
+    {"removeRoute", {"\"/n\""}, 0, Unsent, {}},
 };
 
 const std::vector<Row> Rows = {
@@ -113,6 +128,23 @@ const std::vector<Row> Rows = {
     {"send", {"[\"/x\"]", "[1]", "$OBJECT"}, Sent},
     {"startListening", {"$INT", "0", "#onOsc", "$OBJECT", "[1]", "VOID"},
      delivers("onOsc: <object other>, \"/n\", [1]")},
+    // The later methods: missing and extra arguments, hostile patterns.
+    {"lastSender", {"[1]", "$OBJECT"}, Quiet},
+    {"reply", {}, Unsent},
+    {"sendFromListener", {}, Unsent},
+    {"reply", {"[\"/x\"]", "[1]", "$OBJECT"}, Unsent},
+    {"sendFromListener", {"[\"/x\"]", "[1]", "$OBJECT"}, Unsent},
+    {"addRoute", {}, Unsent},
+    {"addRoute", {"\"/n\""}, Unsent},
+    {"addRoute", {"\"/n\"", "#onOsc", "$OBJECT", "[1]", "VOID"}, Sent},
+    {"addRoute", {"\"\"", "#onOsc"}, Unsent},
+    {"addRoute", {"\"/[a-\"", "#onOsc"}, Unsent},
+    {"addRoute", {"\"/{a,b\"", "#onOsc"}, Unsent},
+    {"addRoute", {"\"/a]\"", "#onOsc"}, Unsent},
+    {"addRoute", {"\"/" + std::string(3000, '*') + "\"", "#onOsc"}, Sent},
+    {"addRoute", {"\"/" + std::string(5000, 'a') + "\"", "#onOsc"}, Unsent},  // longer than any address
+    {"removeRoute", {}, Unsent},
+    {"removeRoute", {"\"/n\"", "[1]"}, Unsent},
 };
 
 std::vector<Row> allRows() {

@@ -3,7 +3,9 @@
 // loopback network, and handlers chosen by address.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/host_ids.h"
@@ -95,6 +97,38 @@ TEST_F(ConversationTest, RepliesAndSendsFromTheListenerLeaveFromTheListeningPort
   call("stopListening");
   EXPECT_EQ(call("reply", {"[\"/r\", []]"}), "0");
   EXPECT_EQ(call("sendFromListener", {"[\"/s\", []]"}), "0");
+}
+
+// The host thread sends from the listening socket while the receiving
+// thread waits on it and a flood arrives: under ThreadSanitizer, a race
+// between them would show here.
+TEST_F(ConversationTest, AnswersLeaveWhileAFloodArrivesOnTheSameSocket) {
+  testsupport::UdpCapture peer;
+  call("setDestination", {"\"127.0.0.1\"", std::to_string(peer.port())});
+  ASSERT_EQ(listen(false), "1");
+  constexpr int Messages = 400;
+  int answered = 0;
+  host.scriptContext().setRecordLimit(0);
+  host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall&) {
+    if (call("reply", {"[\"/pong\", []]"}) == "1") ++answered;
+    if (call("sendFromListener", {"[\"/status\", []]"}) == "1") ++answered;
+    return StatusOk;
+  });
+  std::atomic<bool> flooding{true};
+  std::thread flood([&] {
+    for (int i = 0; i < Messages && flooding.load(); ++i) {
+      peer.send(port, OscBytes().str("/ping").str(",i").i32(i));
+      if (i % 50 == 49) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  const bool delivered = testsupport::pumpUntil(host, [&] { return answered == 2 * Messages; });
+  flooding.store(false);
+  flood.join();
+  ASSERT_TRUE(delivered) << answered << " answers";
+  int received = 0;
+  while (peer.receive(std::chrono::milliseconds(200)).has_value()) ++received;
+  EXPECT_EQ(received, 2 * Messages) << "every answer arrived";
+  EXPECT_EQ(peer.lastSourcePort(), port);
 }
 
 TEST_F(ConversationTest, ABroadcastOnTheLoopbackNetworkReachesAListener) {
