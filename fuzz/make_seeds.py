@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seed corpora in fuzz/corpus/: OSC datagrams for the receive
-fuzzer (first byte: shape and blob form) and Lingo notation texts. Run it
-again after changing it; the files are committed."""
+fuzzer (first byte: shape and blob form), Lingo notation texts, and address
+patterns each followed by a NUL and an address. Run it again after changing
+it; the files are committed."""
 import os
 import shutil
 import struct
@@ -64,11 +65,23 @@ lingo = {
     "message": '["/synth/freq", [#float32: 440.0, #int32: 1, #array: [1, "x"]]]',
     "bundle": '[0.5, [["/a", [1]], [1, [["/b", [#blob: <bytes 00>]]]]]]',
 }
+patterns = {
+    "literal": ("/synth/freq", "/synth/freq"),
+    "star_part": ("/synth/voice/*/freq", "/synth/voice/12/freq"),
+    "sets": ("/[a-c][!0-9]/[-x]", "/b_/-"),
+    "alternatives": ("/{foo,bar,}/x{,y}", "/bar/xy"),
+    "mixed": ("/a?[!b]*{c,dd}*", "/axyzddq"),
+    "empty_parts": ("/*//*", "///"),
+    "high_bytes": ("/[\x80-\xff]?", "/\xe9\xff"),
+    "stars": ("/" + "*a" * 300, "/" + "a" * 400 + "b"),
+    "longest": ("/" + "*a" * 2047 + "*", "/" + "a" * 3000),
+}
 
 corpus = os.path.join(here, "corpus")
 shutil.rmtree(corpus, ignore_errors=True)
 os.makedirs(os.path.join(corpus, "receive"))
 os.makedirs(os.path.join(corpus, "lingo"))
+os.makedirs(os.path.join(corpus, "address_pattern"))
 # Byte 0 picks the shape (bit 0: property list) and blob form (bit 1: byte
 # arrays); the seeds take turns, and the richest ones come in all four.
 for index, (name, data) in enumerate(datagrams.items()):
@@ -79,3 +92,6 @@ for index, (name, data) in enumerate(datagrams.items()):
 for name, text in lingo.items():
     with open(os.path.join(corpus, "lingo", name), "w") as out:
         out.write(text)
+for name, (pattern, address) in patterns.items():
+    with open(os.path.join(corpus, "address_pattern", name), "wb") as out:
+        out.write(pattern.encode("latin-1") + b"\0" + address.encode("latin-1"))
