@@ -86,6 +86,8 @@ TEST(ToolTest, AnUnloadableLibraryAndUsageErrorsHaveTheirStatuses) {
   EXPECT_EQ(run({"listen", "--count", "zero"}).status, 2);
   EXPECT_EQ(run({"send", "--buffer-size", "", R"(["/a"])"}).status, 2) << "not the default size";
   EXPECT_EQ(run({"send", "--to", "", R"(["/a"])"}).status, 2) << "not the default destination";
+  EXPECT_EQ(run({"send", "--timeout", "1", R"(["/a"])"}).status, 2) << "only with --from-port";
+  EXPECT_EQ(run({"listen", "--route", "/a/[b", "--timeout", "0"}).status, 2) << "addRoute said 0";
   EXPECT_EQ(run({"--help"}).status, 0);
   const ToolRun version = run({"--version"});
   EXPECT_EQ(version.status, 0);
@@ -143,10 +145,21 @@ class ToolListenTest : public ::testing::Test {
     while (std::chrono::steady_clock::now() < end) {
       sender.send(port, testsupport::OscBytes().str("/probe").str(","));
       if (auto line = listener.readLine(milliseconds(100))) {
-        if (*line == "\"/probe\", []" || *line == "\"/probe\", [:]") return;
+        if (isProbe(*line)) return;
       }
     }
     FAIL() << "the listener never showed a probe: " << listener.transcript();
+  }
+
+  // A probe's line, after the sender when it is shown.
+  static bool isProbe(const std::string& line) {
+    for (const std::string probe : {"\"/probe\", []", "\"/probe\", [:]"}) {
+      if (line.size() >= probe.size() &&
+          line.compare(line.size() - probe.size(), probe.size(), probe) == 0) {
+        return true;
+      }
+    }
+    return false;
   }
 
   int port = 0;
@@ -203,11 +216,45 @@ TEST_F(ToolListenTest, ASignalStopsTheListenerCleanly) {
 }
 #endif
 
+// Two zephyx-host processes in conversation: `send --from-port` sends from
+// its own listening port, the listener prints that port as the sender,
+// prints only what its routes take, and its replies reach the sender's
+// listening port.
+TEST_F(ToolListenTest, AListenerShowsTheSenderPrintsWhatItsRoutesTakeAndReplies) {
+  auto listener = listen({"--show-sender", "--reply", R"(["/pong", [2]])", "--route", "/ping/[a-c]",
+                          "--route", "/probe"});
+  waitForProbe(*listener);
+  const int from = testsupport::freeUdpPort();
+  const ToolRun sent =
+      run({"send", "--from-port", std::to_string(from), "--to", "127.0.0.1:" + std::to_string(port),
+           "--show-sender", "--count", "3", "--timeout", "10", R"(["/ping/a", [1]])",
+           R"(["/ping/other", [3]])", R"([1, [["/ping/b", [4]]]])"});
+  const std::string pong = "127.0.0.1:" + std::to_string(port) + " \"/pong\", [2]";
+  EXPECT_EQ(sent.status, 0);
+  EXPECT_EQ(sent.lines, (std::vector<std::string>{"1", "1", "1", pong, pong, pong}))
+      << "every message answered, the one no route takes too";
+
+  // Neither the unrouted message nor the bundle's markers between the two.
+  std::vector<std::string> printed;
+  while (auto line = listener->readLine(Deadline)) {
+    if (isProbe(*line)) continue;
+    printed.push_back(*line);
+    if (line->find("/ping/b") != std::string::npos) break;
+  }
+  const std::string shownFrom = "127.0.0.1:" + std::to_string(from) + " ";
+  EXPECT_EQ(printed, (std::vector<std::string>{shownFrom + R"("/ping/a", [1])",
+                                               shownFrom + R"("/ping/b", [4])"}))
+      << listener->transcript();
+}
+
 TEST_F(ToolListenTest, ATakenPortIsReported) {
   testsupport::PortHolder holder;
   ChildProcess listener(withTool({"listen", "--port", std::to_string(holder.port())}));
   EXPECT_EQ(listener.waitForExit(Deadline), 1);
   EXPECT_NE(listener.transcript().find("unable to bind udp socket"), std::string::npos);
+  const ToolRun sent = run({"send", "--from-port", std::to_string(holder.port()), R"(["/a"])"});
+  EXPECT_EQ(sent.status, 1);
+  EXPECT_TRUE(contains(sent.lines, "unable to bind udp socket"));
 }
 
 TEST(ToolTest, TheDemoSucceeds) {

@@ -4,11 +4,9 @@
 #include <signal.h>
 #endif
 
-#include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <iostream>
-#include <thread>
+#include <optional>
 
 #include "host/host_ids.h"
 #include "tools/commands.h"
@@ -27,17 +25,21 @@ struct ListenOptions {
   int32_t count = 0;  // 0: no limit
   double timeoutSeconds = -1;
   std::string hostVersion = "12.0";
+  bool showSender = false;
+  std::optional<std::string> reply;
+  std::vector<std::string> routes;
 };
 
 bool parseListenOptions(const std::vector<std::string>& arguments, ListenOptions* options,
                         std::string* error) {
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& name = arguments[i];
-    if (name == "--proplist") {
-      options->asPropList = true;
+    if (name == "--proplist" || name == "--show-sender") {
+      (name == "--proplist" ? options->asPropList : options->showSender) = true;
       continue;
     }
-    if (name != "--port" && name != "--count" && name != "--timeout" && name != "--host-version") {
+    if (name != "--port" && name != "--count" && name != "--timeout" && name != "--host-version" &&
+        name != "--reply" && name != "--route") {
       *error = "unknown listen argument " + name;
       return false;
     }
@@ -51,6 +53,8 @@ bool parseListenOptions(const std::vector<std::string>& arguments, ListenOptions
     if (name == "--count") ok = parseInteger(value, &options->count) && options->count > 0;
     if (name == "--timeout") ok = parseSeconds(value, &options->timeoutSeconds);
     if (name == "--host-version") options->hostVersion = value;
+    if (name == "--reply") options->reply = value;
+    if (name == "--route") options->routes.push_back(value);
     if (!ok) {
       *error = "bad value for " + name + ": " + value;
       return false;
@@ -58,31 +62,6 @@ bool parseListenOptions(const std::vector<std::string>& arguments, ListenOptions
   }
   return true;
 }
-
-// The listener's output: whole lines, written in large pieces while calls
-// keep coming and at once when they pause, so that a reader of a pipe sees
-// every line promptly without a write per line.
-class LineOutput {
- public:
-  ~LineOutput() { flush(); }
-  // `write` appends one line's text, without its line feed, to the buffer
-  // it is given: no string per line.
-  template <typename Write>
-  void add(Write write) {
-    write(buffer_);
-    buffer_ += '\n';
-    if (buffer_.size() >= FlushSize) flush();
-  }
-  void flush() {
-    if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
-    buffer_.clear();
-    std::fflush(stdout);
-  }
-
- private:
-  static constexpr size_t FlushSize = 64 * 1024;
-  std::string buffer_;
-};
 
 // A stop may be asked for from the start: even before the library is loaded
 // a signal stops the listener cleanly. They are unblocked too, since a
@@ -108,9 +87,11 @@ int runListen(const Options& options) {
   if (!parseListenOptions(options.arguments, &listen, &error)) return usageError(error);
 
   standin::StandInHost host;
-  // The handler below prints every call; a record of them would only grow.
+  // The handlers below print every call; a record of them would only grow.
   host.scriptContext().setRecordLimit(0);
   host.appInfo().setVersionText(listen.hostVersion);
+  Literals reply(host);
+  if (listen.reply && !reply.parseAll({*listen.reply})) return ExitUsage;
   if (!loadLibrary(host, options.libraryPath)) return ExitFailure;
   auto object = standin::LingoObject::create(host, hostids::ZephyxClass);
   if (!object) {
@@ -119,12 +100,42 @@ int runListen(const Options& options) {
   }
 
   LineOutput output;
-  int32_t calls = 0;
+  int64_t calls = 0;
+  int32_t printed = 0;
+  auto answer = [&](const standin::HandlerCall& call) {
+    if (!listen.reply || !isMessage(host, call)) return;
+    const OwnedValue sent = object->call("reply", {reply.values().front().get()});
+    if (host.format(sent.get()) != "1") std::cerr << "zephyx-host: reply answered 0\n";
+  };
+  auto print = [&](const standin::HandlerCall& call) {
+    output.add([&](std::string& line) {
+      if (listen.showSender) appendSender(line, host, *object);
+      appendArguments(line, host, call);
+    });
+    if (++printed == listen.count) object->call("stopListening");
+  };
+  // With routes, what they take is printed; what none takes and the bundle
+  // markers reach the listening handler, which only answers.
   host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall& call) {
-    output.add([&](std::string& line) { appendArguments(line, host, call); });
-    if (++calls == listen.count) object->call("stopListening");
+    ++calls;
+    answer(call);
+    if (listen.routes.empty()) print(call);
     return StatusOk;
   });
+  host.scriptContext().setHandler("onRoute", [&](const standin::HandlerCall& call) {
+    ++calls;
+    answer(call);
+    print(call);
+    return StatusOk;
+  });
+  OwnedValue routeHandler = host.own(host.makeSymbol("onRoute"));
+  for (const std::string& pattern : listen.routes) {
+    OwnedValue text = host.own(host.makeString(pattern));
+    if (host.format(object->call("addRoute", {text.get(), routeHandler.get()}).get()) != "1") {
+      object->call("forget");
+      return usageError("malformed route pattern " + pattern);
+    }
+  }
 
   OwnedValue port = host.own(host.makeInteger(listen.port));
   OwnedValue shape = host.own(host.makeInteger(listen.asPropList ? 1 : 0));
@@ -137,27 +148,13 @@ int runListen(const Options& options) {
     return ExitFailure;
   }
 
-  const auto start = std::chrono::steady_clock::now();
-  int status = ExitSuccess;
-  while (!stopRequested) {
-    const int32_t before = calls;
-    host.pump();
-    if (listen.count > 0 && calls >= listen.count) break;
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (listen.timeoutSeconds >= 0 && elapsed.count() >= listen.timeoutSeconds) {
-      status = listen.count > 0 ? ExitFailure : ExitSuccess;
-      break;
-    }
-    // While calls keep coming the next pass starts at once; a pause shows
-    // the reader everything so far.
-    if (calls != before) continue;
-    output.flush();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  output.flush();
+  const bool ended = runHostLoop(host, output, calls, listen.timeoutSeconds, [&] {
+    return stopRequested != 0 || (listen.count > 0 && printed >= listen.count);
+  });
   object->call("stopListening");
   object->call("forget");
-  return status;
+  // A timeout with calls still counted on is a failure.
+  return ended || listen.count == 0 ? ExitSuccess : ExitFailure;
 }
 
 }  // namespace zephyx::tool

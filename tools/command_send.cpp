@@ -1,4 +1,6 @@
-// zephyx-host send: one `send` per Lingo literal.
+// zephyx-host send: one `send` per Lingo literal, or with --from-port one
+// `sendFromListener` each from a listening object, whose handler calls are
+// printed as listen prints them.
 #include <iostream>
 #include <optional>
 
@@ -7,49 +9,101 @@
 #include "tools/tool_host.h"
 
 namespace zephyx::tool {
+namespace {
 
-int runSend(const Options& options) {
+// Long enough for a peer on the network to answer.
+constexpr double DefaultAnswerSeconds = 1.0;
+
+struct SendOptions {
   // Given but empty is an error, not the default.
   std::optional<std::string> destination;
   std::optional<std::string> bufferSize;
+  std::optional<std::string> fromPort;
+  std::optional<std::string> timeout;
+  std::optional<std::string> count;
+  bool showSender = false;
   std::vector<std::string> texts;
-  const std::vector<std::string>& arguments = options.arguments;
+};
+
+bool parseSendOptions(const std::vector<std::string>& arguments, SendOptions* options,
+                      std::string* error) {
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& name = arguments[i];
-    if (name == "--to" || name == "--buffer-size") {
-      if (i + 1 >= arguments.size()) return usageError(name + " needs a value");
-      std::optional<std::string>& option = name == "--to" ? destination : bufferSize;
-      option = arguments[++i];
+    if (name == "--show-sender") {
+      options->showSender = true;
       continue;
     }
-    texts.push_back(arguments[i]);
+    std::optional<std::string>* option = name == "--to"            ? &options->destination
+                                         : name == "--buffer-size" ? &options->bufferSize
+                                         : name == "--from-port"   ? &options->fromPort
+                                         : name == "--timeout"     ? &options->timeout
+                                         : name == "--count"       ? &options->count
+                                                                   : nullptr;
+    if (option == nullptr) {
+      options->texts.push_back(name);
+      continue;
+    }
+    if (i + 1 >= arguments.size()) {
+      *error = name + " needs a value";
+      return false;
+    }
+    *option = arguments[++i];
   }
-  if (texts.empty()) return usageError("send needs at least one literal");
+  if (options->texts.empty()) {
+    *error = "send needs at least one literal";
+    return false;
+  }
+  if (!options->fromPort && (options->timeout || options->count || options->showSender)) {
+    *error = "--timeout, --count and --show-sender need --from-port";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int runSend(const Options& options) {
+  SendOptions send;
+  std::string error;
+  if (!parseSendOptions(options.arguments, &send, &error)) return usageError(error);
 
   int32_t size = 0;
-  if (bufferSize && !parseInteger(*bufferSize, &size)) {
+  if (send.bufferSize && !parseInteger(*send.bufferSize, &size)) {
     return usageError("--buffer-size needs an integer");
   }
   std::string destinationHost;
   int32_t destinationPort = 0;
-  if (destination) {
-    const size_t colon = destination->rfind(':');
+  if (send.destination) {
+    const size_t colon = send.destination->rfind(':');
     if (colon == std::string::npos ||
-        !parseInteger(destination->substr(colon + 1), &destinationPort)) {
+        !parseInteger(send.destination->substr(colon + 1), &destinationPort)) {
       return usageError("--to needs HOST:PORT");
     }
-    destinationHost = destination->substr(0, colon);
+    destinationHost = send.destination->substr(0, colon);
+  }
+  int32_t fromPort = 0;
+  if (send.fromPort && !parseInteger(*send.fromPort, &fromPort)) {
+    return usageError("--from-port needs an integer");
+  }
+  double answerSeconds = DefaultAnswerSeconds;
+  if (send.timeout && !parseSeconds(*send.timeout, &answerSeconds)) {
+    return usageError("bad value for --timeout: " + *send.timeout);
+  }
+  int32_t count = 0;
+  if (send.count && !(parseInteger(*send.count, &count) && count > 0)) {
+    return usageError("bad value for --count: " + *send.count);
   }
 
   standin::StandInHost host;
+  host.scriptContext().setRecordLimit(0);
   // Every literal is read before anything is created or sent.
   Literals literals(host);
-  if (!literals.parseAll(texts)) return ExitUsage;
+  if (!literals.parseAll(send.texts)) return ExitUsage;
   if (!loadLibrary(host, options.libraryPath)) return ExitFailure;
 
   std::vector<HostValue> newArguments;
   OwnedValue sizeValue;
-  if (bufferSize) {
+  if (send.bufferSize) {
     sizeValue = host.own(host.makeInteger(size));
     newArguments.push_back(sizeValue.get());
   }
@@ -58,20 +112,57 @@ int runSend(const Options& options) {
     std::cerr << "zephyx-host: cannot create a Zephyx object\n";
     return ExitFailure;
   }
-  if (destination) {
+  if (send.destination) {
     OwnedValue hostValue = host.own(host.makeString(destinationHost));
     OwnedValue portValue = host.own(host.makeInteger(destinationPort));
     object->call("setDestination", {hostValue.get(), portValue.get()});
   }
 
+  LineOutput output;
+  int64_t calls = 0;
+  host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall& call) {
+    output.add([&](std::string& line) {
+      if (send.showSender) appendSender(line, host, *object);
+      appendArguments(line, host, call);
+    });
+    if (++calls == count) object->call("stopListening");
+    return StatusOk;
+  });
+  if (send.fromPort) {
+    OwnedValue port = host.own(host.makeInteger(fromPort));
+    OwnedValue shape = host.own(host.makeInteger(0));
+    OwnedValue handler = host.own(host.makeSymbol("onOsc"));
+    const std::string started =
+        host.format(object->call("startListening", {port.get(), shape.get(), handler.get()}).get());
+    if (started != "1") {
+      std::cerr << "zephyx-host: startListening on port " << fromPort << " answered " << started
+                << "\n";
+      object->call("forget");
+      return ExitFailure;
+    }
+  }
+
+  const char* method = send.fromPort ? "sendFromListener" : "send";
   bool allSent = true;
   for (const OwnedValue& literal : literals.values()) {
-    const std::string result = host.format(object->call("send", {literal.get()}).get());
+    const std::string result = host.format(object->call(method, {literal.get()}).get());
     std::cout << result << "\n";
     allSent = allSent && result == "1";
   }
+  bool allAnswered = true;
+  if (send.fromPort) {
+    std::cout.flush();
+    allAnswered = runHostLoop(host, output, calls, answerSeconds,
+                              [&] { return count > 0 && calls >= count; }) ||
+                  count == 0;
+    if (!allAnswered) {
+      std::cerr << "zephyx-host: " << calls << " of " << count << " handler calls within "
+                << answerSeconds << " s\n";
+    }
+    object->call("stopListening");
+  }
   object->call("forget");
-  return allSent ? ExitSuccess : ExitFailure;
+  return allSent && allAnswered ? ExitSuccess : ExitFailure;
 }
 
 }  // namespace zephyx::tool

@@ -6,7 +6,12 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
+#include <cstdio>
 #include <iostream>
+#include <thread>
+
+#include "common/locked_string.h"
 
 namespace zephyx::tool {
 
@@ -83,6 +88,56 @@ void appendArguments(std::string& out, standin::StandInHost& host,
     if (i > 0) out += ", ";
     host.appendFormatted(out, call.args[i]);
   }
+}
+
+void appendSender(std::string& out, standin::StandInHost& host, standin::LingoObject& object) {
+  OwnedValue sender = object.call("lastSender");
+  OwnedValue address(&host.values());
+  OwnedValue port(&host.values());
+  int32_t portNumber = 0;
+  if (host.lists().listGetAt(sender.ptr(), 1, address.out()) == StatusOk &&
+      host.lists().listGetAt(sender.ptr(), 2, port.out()) == StatusOk &&
+      host.values().valueToInteger(port.ptr(), &portNumber) == StatusOk) {
+    const LockedString text(&host.values(), address.get());
+    out += text.text();
+    out += ':';
+    out += std::to_string(portNumber);
+  } else {
+    // Within a delivery lastSender always names one; anything else shows as it came.
+    host.appendFormatted(out, sender.get());
+  }
+  out += ' ';
+}
+
+bool isMessage(standin::StandInHost& host, const standin::HandlerCall& call) {
+  int32_t kind = KindVoid;
+  return call.count > 0 && host.values().valueType(&call.args[0], &kind) == StatusOk &&
+         kind == KindString;
+}
+
+void LineOutput::flush() {
+  if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+  buffer_.clear();
+  std::fflush(stdout);
+}
+
+bool runHostLoop(standin::StandInHost& host, LineOutput& output, const int64_t& handlerCalls,
+                 double timeoutSeconds, const std::function<bool()>& done) {
+  const auto start = std::chrono::steady_clock::now();
+  bool finished = done();
+  while (!finished) {
+    const int64_t before = handlerCalls;
+    host.pump();
+    finished = done();
+    if (finished) break;
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    if (timeoutSeconds >= 0 && elapsed.count() >= timeoutSeconds) break;
+    if (handlerCalls != before) continue;
+    output.flush();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  output.flush();
+  return finished;
 }
 
 }  // namespace zephyx::tool

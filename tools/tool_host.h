@@ -2,6 +2,7 @@
 // creates Lingo objects and runs the host loop.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,5 +59,41 @@ std::string formatArguments(standin::StandInHost& host, const standin::HandlerCa
 // The same, appended to `out`.
 void appendArguments(std::string& out, standin::StandInHost& host,
                      const standin::HandlerCall& call);
+
+// "HOST:PORT " of the item being delivered, taken from lastSender as a
+// script would take it, appended to `out`.
+void appendSender(std::string& out, standin::StandInHost& host, standin::LingoObject& object);
+
+// False for a bundle marker, whose head is a symbol where a message has its
+// address.
+bool isMessage(standin::StandInHost& host, const standin::HandlerCall& call);
+
+// Handler output: whole lines, written in large pieces while calls keep
+// coming and at once when they pause, so that a reader of a pipe sees every
+// line promptly without a write per line.
+class LineOutput {
+ public:
+  ~LineOutput() { flush(); }
+  // `write` appends one line's text, without its line feed, to the buffer
+  // it is given: no string per line.
+  template <typename Write>
+  void add(Write write) {
+    write(buffer_);
+    buffer_ += '\n';
+    if (buffer_.size() >= FlushSize) flush();
+  }
+  void flush();
+
+ private:
+  static constexpr size_t FlushSize = 64 * 1024;
+  std::string buffer_;
+};
+
+// Runs the host loop until `done` answers true (then true) or, when
+// `timeoutSeconds` is not negative, until that time has passed (then
+// false). While `handlerCalls` keeps growing the next pass starts at once;
+// a pause flushes the output.
+bool runHostLoop(standin::StandInHost& host, LineOutput& output, const int64_t& handlerCalls,
+                 double timeoutSeconds, const std::function<bool()>& done);
 
 }  // namespace zephyx::tool
