@@ -1,11 +1,13 @@
 // Exchanges with an independent OSC implementation: liblo's command-line
-// tools. oscdump shows how liblo decodes what `send` writes; oscsend writes
-// packets that the listening instance must decode. Expected lines are
-// exactly as oscdump prints them, after its receive time stamp.
+// tools and a liblo server in Python. oscdump shows how liblo decodes what
+// `send` writes; oscsend writes packets that the listening instance must
+// decode; the Python server answers to the port it heard from. Expected
+// lines are exactly as oscdump prints them, after its receive time stamp.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,10 +54,10 @@ class InteropOscdumpTest : public testsupport::LingoSessionFixture {
   // it shows a probe: oscdump gives no other sign that it is listening.
   void startDump() {
     for (int attempt = 0; attempt < 5; ++attempt) {
-      const int port = testsupport::freeUdpPort();
-      dump = std::make_unique<ChildProcess>(Lines{"oscdump", "-L", std::to_string(port)});
+      dumpPort = testsupport::freeUdpPort();
+      dump = std::make_unique<ChildProcess>(Lines{"oscdump", "-L", std::to_string(dumpPort)});
       ASSERT_TRUE(dump->started()) << dump->startError();
-      call("setDestination", {"\"127.0.0.1\"", std::to_string(port)});
+      call("setDestination", {"\"127.0.0.1\"", std::to_string(dumpPort)});
       const auto end = std::chrono::steady_clock::now() + PeerDeadline;
       while (std::chrono::steady_clock::now() < end && !dump->outputEnded()) {
         // Probes sent before oscdump bound its port are lost without a
@@ -93,6 +95,7 @@ class InteropOscdumpTest : public testsupport::LingoSessionFixture {
   }
 
   std::unique_ptr<ChildProcess> dump;
+  int dumpPort = 0;
 };
 
 TEST_F(InteropOscdumpTest, MessagesShowTheirTypesAndValues) {
@@ -117,6 +120,13 @@ TEST_F(InteropOscdumpTest, NestedBundlesKeepTheOrderOfTheirMessages) {
   EXPECT_EQ(shown({"[1, [[\"/n1\", [1]], [1, [[\"/n2\", [2]], [1, [[\"/n3\", [3]]]]]], "
                    "[\"/n4\", [4]]]]"}),
             (Lines{"/n1 i 1", "/n2 i 2", "/n3 i 3", "/n4 i 4"}));
+}
+
+// oscdump binds every address, as a peer on the network would: a send to
+// the loopback network's broadcast address reaches it too.
+TEST_F(InteropOscdumpTest, ABroadcastOnTheLoopbackNetworkReachesIt) {
+  call("setDestination", {"\"127.255.255.255\"", std::to_string(dumpPort)});
+  EXPECT_EQ(shown({"[\"/all\", [1]]"}), (Lines{"/all i 1"}));
 }
 
 class InteropOscsendTest : public testsupport::ListeningFixture {
@@ -169,6 +179,76 @@ TEST_F(InteropOscsendTest, EveryTypeArrivesAsAPropertyList) {
                    "\"/ext\", [#int32: 2147483647, #int32: -2147483648, "
                    "#int64: 9223372036854775808.0]",
                    "\"/none\", [:]"}));
+}
+
+// The liblo server of liblo_peer.py (Debian python3-liblo): it answers
+// /ping with /pong from its own port, and prints each message it receives
+// with the port it came from.
+class InteropLibloPeerTest : public testsupport::ListeningFixture {
+ protected:
+  void SetUp() override {
+    ListeningFixture::SetUp();
+    peer = std::make_unique<ChildProcess>(Lines{"/usr/bin/python3", ZEPHYX_LIBLO_PEER, "60"});
+    std::optional<std::string> first;
+    if (peer->started()) first = peer->readLine(PeerDeadline);
+    if (!peer->started() || (first && first->rfind("no liblo module", 0) == 0)) {
+      GTEST_SKIP() << "/usr/bin/python3 cannot import liblo (apt-get install python3-liblo): "
+                   << (peer->started() ? *first : peer->startError());
+    }
+    ASSERT_TRUE(first && first->rfind("port ", 0) == 0) << peer->transcript();
+    peerPort = std::stoi(first->substr(5));
+    call("setDestination", {"\"127.0.0.1\"", std::to_string(peerPort)});
+  }
+
+  void TearDown() override {
+    peer.reset();
+    ListeningFixture::TearDown();
+  }
+
+  // The peer's next line about a message, or "" when none comes in time.
+  std::string nextReport() {
+    std::optional<std::string> line = peer->readLine(PeerDeadline);
+    return line ? *line : "";
+  }
+  std::string from(int sourcePort) const { return " from 127.0.0.1:" + std::to_string(sourcePort); }
+
+  std::unique_ptr<ChildProcess> peer;
+  int peerPort = 0;
+};
+
+TEST_F(InteropLibloPeerTest, AnswersComeBackToTheListeningPortOnlyWhenSentFromIt) {
+  ASSERT_EQ(listen(false), "1");
+  std::vector<std::string> senders;
+  std::string replied;
+  host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall&) {
+    senders.push_back(call("lastSender"));
+    replied = call("reply", {"[\"/answer\", [2]]"});
+    return StatusOk;
+  });
+  const std::string peerAddress = "[\"127.0.0.1\", " + std::to_string(peerPort) + "]";
+
+  // A ping from the listening port: the pong comes back to it, from the
+  // peer's port, and the handler answers it with a reply.
+  EXPECT_EQ(call("sendFromListener", {"[\"/ping\", [1]]"}), "1");
+  ASSERT_TRUE(pumpForCalls(1)) << peer->transcript();
+  EXPECT_EQ(calls(), (Lines{"\"/pong\", [1]"}));
+  EXPECT_EQ(senders, (Lines{peerAddress}));
+  EXPECT_EQ(call("lastSender"), peerAddress) << "after the handler";
+  EXPECT_EQ(nextReport(), "/ping i 1" + from(port));
+
+  // The reply reached the peer from the listening port.
+  EXPECT_EQ(replied, "1");
+  EXPECT_EQ(nextReport(), "/answer i 2" + from(port));
+
+  // A plain send leaves from a socket of its own: the peer answers
+  // there, and nothing comes back to the listener.
+  EXPECT_EQ(call("send", {"[\"/ping\", [3]]"}), "1");
+  const std::string report = nextReport();
+  ASSERT_EQ(report.rfind("/ping i 3 from 127.0.0.1:", 0), 0u) << peer->transcript();
+  EXPECT_NE(report, "/ping i 3" + from(port));
+  EXPECT_FALSE(testsupport::pumpUntil(
+      host, [&] { return host.scriptContext().calls().size() > 1; }, milliseconds(300)))
+      << calls().back();
 }
 
 }  // namespace

@@ -54,13 +54,20 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
     ::close(output[1]);
     return;
   }
-  const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  // Its stdin: a pipe whose end this object holds, so that a program
+  // waiting for the end of its input ends with the test, even a killed one.
+  int input[2];
+  if (::pipe2(input, O_CLOEXEC) != 0) {
+    startError_ = std::string("pipe: ") + std::strerror(errno);
+    for (int fd : {output[0], output[1], execFailure[0], execFailure[1]}) ::close(fd);
+    return;
+  }
 
   const pid_t pid = ::fork();
   if (pid == 0) {
     // A group of its own, so that ending it also ends whatever it started.
     ::setpgid(0, 0);
-    if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+    ::dup2(input[0], STDIN_FILENO);
     ::dup2(output[1], STDOUT_FILENO);
     ::dup2(output[1], STDERR_FILENO);
     ::signal(SIGPIPE, SIG_DFL);
@@ -76,10 +83,11 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
   if (pid > 0) ::setpgid(pid, pid);  // also here: the child may not have got there yet
   ::close(output[1]);
   ::close(execFailure[1]);
-  if (devNull >= 0) ::close(devNull);
+  ::close(input[0]);
   if (pid < 0) {
     startError_ = std::string("fork: ") + std::strerror(errno);
     ::close(output[0]);
+    ::close(input[1]);
     ::close(execFailure[0]);
     return;
   }
@@ -96,10 +104,12 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     ::close(output[0]);
+    ::close(input[1]);
     return;
   }
   pid_ = pid;
   output_ = output[0];
+  input_ = input[1];
 }
 
 ChildProcess::~ChildProcess() {
@@ -115,6 +125,7 @@ ChildProcess::~ChildProcess() {
     reap(true);
   }
   if (output_ >= 0) ::close(output_);
+  if (input_ >= 0) ::close(input_);
 }
 
 bool ChildProcess::ended() const {

@@ -14,9 +14,10 @@ namespace zephyx::testsupport {
 class ChildProcess {
  public:
   // Starts argv[0], searched on PATH, with the remaining arguments. Its
-  // stdout and stderr go to one pipe that readLine reads; stdin is
-  // /dev/null. When it cannot be started, started() is false and
-  // startError() says why.
+  // stdout and stderr go to one pipe that readLine reads; stdin is a pipe
+  // that nothing is written to and that closes with the object (on Windows,
+  // NUL). When it cannot be started, started() is false and startError()
+  // says why.
   explicit ChildProcess(const std::vector<std::string>& argv);
   // Ends the program and what it started (its process group) if still
   // running: SIGTERM, then SIGKILL after a short grace period. On Windows
@@ -57,6 +58,7 @@ class ChildProcess {
   void* outputPipe_ = nullptr;
 #else
   int output_ = -1;
+  int input_ = -1;
 #endif
   bool outputEnded_ = false;
   std::optional<int> exitCode_;
