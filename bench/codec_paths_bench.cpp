@@ -63,7 +63,8 @@ void BM_ReceiveMessage(benchmark::State& state) {
   for (auto _ : state) {
     ReceivingServices services(&host.broker());
     if (!isWellFormedPacket(packet.data(), packet.size())) state.SkipWithError("malformed");
-    osc::ReceivedPacket received(packet.data(), static_cast<osc::osc_bundle_element_size_t>(packet.size()));
+    osc::ReceivedPacket received(packet.data(),
+                                 static_cast<osc::osc_bundle_element_size_t>(packet.size()));
     const ReceivedItem item(&host.values(),
                             convertMessage(osc::ReceivedMessage(received), settings, services));
     benchmark::DoNotOptimize(item.head.get());

@@ -28,8 +28,8 @@ inline int64_t sendDatagrams(int fd, const sockaddr_in& to,
   }
   size_t done = 0;
   while (done < headers.size()) {
-    const int sent = ::sendmmsg(fd, headers.data() + done,
-                                static_cast<unsigned>(headers.size() - done), 0);
+    const int sent =
+        ::sendmmsg(fd, headers.data() + done, static_cast<unsigned>(headers.size() - done), 0);
     if (sent <= 0) break;
     done += static_cast<size_t>(sent);
   }

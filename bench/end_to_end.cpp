@@ -53,7 +53,8 @@ double pumpUntilQuiet(standin::StandInHost& host, PacedSender& sender, Progress 
       lastSeen = seen;
       lastMove = now;
     }
-    if (sender.done() && (seen >= sender.sent() || now - lastMove > std::chrono::milliseconds(300))) {
+    if (sender.done() &&
+        (seen >= sender.sent() || now - lastMove > std::chrono::milliseconds(300))) {
       break;
     }
     tick += std::chrono::milliseconds(1);
@@ -130,8 +131,10 @@ StreamResult streamIntoZephyx(int rate, double seconds, Latency* latency, int re
     for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
       const int candidate = freeUdpPort();
       OwnedValue portValue = host.own(host.makeInteger(candidate));
-      if (host.format(object->call(xtra::MethodStartListening, {portValue.get(), shape.get(), handler.get()})
-                          .get()) == "1") {
+      if (host.format(
+              object
+                  ->call(xtra::MethodStartListening, {portValue.get(), shape.get(), handler.get()})
+                  .get()) == "1") {
         port = candidate;
       }
     }

@@ -11,10 +11,10 @@ namespace zephyx::bench {
 struct StreamResult {
   int rate = 0;
   int64_t sent = 0;
-  int64_t delivered = 0;      // handler calls, or lines oscdump printed
-  long kernelDrops = -1;      // /proc/net/udp drops for the port
-  int64_t queueEvicted = 0;   // Zephyx only: dropped by the queue limit
-  int receiveBuffer = 0;      // the socket's SO_RCVBUF as the kernel reports it; 0 unknown
+  int64_t delivered = 0;        // handler calls, or lines oscdump printed
+  long kernelDrops = -1;        // /proc/net/udp drops for the port
+  int64_t queueEvicted = 0;     // Zephyx only: dropped by the queue limit
+  int receiveBuffer = 0;        // the socket's SO_RCVBUF as the kernel reports it; 0 unknown
   double longestPumpGapMs = 0;  // Zephyx only: the longest wait between two host-loop passes
   bool ran = false;
   bool lossless() const { return ran && sent > 0 && delivered == sent; }

@@ -74,7 +74,9 @@ int64_t steadyNowNs() {
 }
 
 PacedSender::PacedSender(int port, int rate, double seconds, bool oneByOne)
-    : port_(port), rate_(rate), seconds_(seconds), oneByOne_(oneByOne), thread_([this] { run(); }) {}
+    : port_(port), rate_(rate), seconds_(seconds), oneByOne_(oneByOne), thread_([this] {
+        run();
+      }) {}
 
 PacedSender::~PacedSender() { join(); }
 

@@ -12,13 +12,13 @@
 namespace zephyx::bench {
 
 const char* const HostCallNames[HostCallCount] = {
-    "valueType",      "valueToInteger", "valueToDouble", "valueToSymbol", "copyString",
-    "stringLength",   "lockString",     "unlockString",  "integerToValue", "doubleToValue",
-    "symbolToValue",  "stringToValue",  "retainValue",   "releaseValue",  "stringToSymbol",
-    "newList",        "newPropList",    "appendToList",  "addProp",       "listCount",
-    "listGetAt",      "propNameAt",     "valueToObject", "newByteArray",  "getProp",
-    "getBytes",       "allocate",       "freeMemory",    "queryService",  "queryInterface",
-    "addRef",         "release",
+    "valueType",     "valueToInteger", "valueToDouble", "valueToSymbol",  "copyString",
+    "stringLength",  "lockString",     "unlockString",  "integerToValue", "doubleToValue",
+    "symbolToValue", "stringToValue",  "retainValue",   "releaseValue",   "stringToSymbol",
+    "newList",       "newPropList",    "appendToList",  "addProp",        "listCount",
+    "listGetAt",     "propNameAt",     "valueToObject", "newByteArray",   "getProp",
+    "getBytes",      "allocate",       "freeMemory",    "queryService",   "queryInterface",
+    "addRef",        "release",
 };
 
 namespace {

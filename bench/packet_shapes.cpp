@@ -7,9 +7,8 @@
 
 namespace zephyx::bench {
 
-const char* const ShapeNames[ShapeCount] = {"typed message, 10 mixed args",
-                                            "plain list of 100 floats",
-                                            "bundle of 10 msgs, nested arrays"};
+const char* const ShapeNames[ShapeCount] = {
+    "typed message, 10 mixed args", "plain list of 100 floats", "bundle of 10 msgs, nested arrays"};
 
 std::string lingoText(int shape) {
   if (shape == Typed) {

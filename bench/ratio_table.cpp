@@ -197,7 +197,8 @@ void BM_DecodeNullHost(benchmark::State& state) {
 void BM_DecodeOscpack(benchmark::State& state) {
   const std::vector<char> packet = directPacket(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    osc::ReceivedPacket received(packet.data(), static_cast<osc::osc_bundle_element_size_t>(packet.size()));
+    osc::ReceivedPacket received(packet.data(),
+                                 static_cast<osc::osc_bundle_element_size_t>(packet.size()));
     benchmark::DoNotOptimize(walkElement(received));
   }
 }
@@ -244,7 +245,10 @@ void deliverLoop(benchmark::State& state, const std::vector<std::string>& routes
     OwnedValue portValue = world.host.own(world.host.makeInteger(candidate));
     OwnedValue shape = world.host.own(world.host.makeInteger(0));
     OwnedValue handler = world.host.own(world.host.makeSymbol("onOsc"));
-    if (world.host.format(world.object->call(xtra::MethodStartListening, {portValue.get(), shape.get(), handler.get()}).get()) == "1") {
+    if (world.host.format(
+            world.object
+                ->call(xtra::MethodStartListening, {portValue.get(), shape.get(), handler.get()})
+                .get()) == "1") {
       port = candidate;
     }
   }
@@ -261,7 +265,8 @@ void deliverLoop(benchmark::State& state, const std::vector<std::string>& routes
   to.sin_port = htons(static_cast<uint16_t>(port));
   for (auto _ : state) {
     for (int i = 0; i < DeliveryBatch; ++i) {
-      ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+      ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+               sizeof to);
       // Small steps, so that the kernel's buffer never overflows.
       if (i % 64 == 63) {
         while (receiver->queuedCount() < static_cast<size_t>(i + 1)) std::this_thread::yield();
@@ -274,7 +279,8 @@ void deliverLoop(benchmark::State& state, const std::vector<std::string>& routes
     const int64_t before = calls;
     const auto start = std::chrono::steady_clock::now();
     world.host.pump();
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    state.SetIterationTime(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     if (calls - before != DeliveryBatch) {
       state.SkipWithError("a batch was not delivered whole");
       break;
@@ -422,8 +428,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "end to end: %d msg/s for %.0f s...\n", rate, e2eSeconds);
       ours.push_back(streamIntoZephyx(rate, e2eSeconds, nullptr));
       theirs.push_back(streamIntoOscdump(rate, e2eSeconds));
-      if (ours.back().lossless()) held = rate;
-      else break;  // the search stops at the first rate with a loss
+      if (ours.back().lossless())
+        held = rate;
+      else
+        break;  // the search stops at the first rate with a loss
     }
     const int half = (held > 0 ? held : rates.front()) / 2;
     std::fprintf(stderr, "end to end: latency at %d msg/s...\n", half);
@@ -455,7 +463,9 @@ int main(int argc, char** argv) {
   };
   codecRow("encode", "direct", "oscpack", 1.5, "<= 1.5x");
   {
-    const auto perSecond = [&](const char* name) { return r.ns(name) > 0 ? 1e9 / r.ns(name) : 0.0; };
+    const auto perSecond = [&](const char* name) {
+      return r.ns(name) > 0 ? 1e9 / r.ns(name) : 0.0;
+    };
     const double z = perSecond("send/zephyx"), s = perSecond("send/socket_per_call"),
                  p = perSecond("send/persistent_socket");
     row("send: calls/s vs socket+connect+send+close", format("%.0f /s", z), format("%.0f /s", s),
@@ -472,8 +482,8 @@ int main(int argc, char** argv) {
       "-", "-", "-");
   if (e2e) {
     for (size_t i = 0; i < ours.size(); ++i) {
-      const std::string rate = std::to_string(ours[i].rate / 1000) + "k msg/s, " +
-                               format("%.0f s", e2eSeconds);
+      const std::string rate =
+          std::to_string(ours[i].rate / 1000) + "k msg/s, " + format("%.0f s", e2eSeconds);
       row(("end to end " + rate + ": delivered").c_str(), describe(ours[i]),
           describe(theirs[i]) + " (oscdump)", "-", "no loss", ours[i].lossless() ? "met" : "lost");
     }

@@ -99,8 +99,8 @@ int main(int argc, char** argv) {
   const std::vector<char> heavy = arraysMessage(arrays);
   using Clock = std::chrono::steady_clock;
   const auto start = Clock::now();
-  const auto end = start + std::chrono::duration_cast<Clock::duration>(
-                               std::chrono::duration<double>(seconds));
+  const auto end =
+      start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
   int64_t sent = 0;       // due by the schedule
   int64_t delivered = 0;  // taken by the kernel
   std::vector<std::vector<char>> burst;

@@ -5,11 +5,11 @@
 namespace zephyx {
 
 const TypeName TypeNames[TypeNameCount] = {
-    {TypeInt32, "int32"},         {TypeFloat32, "float32"}, {TypeString, "string"},
-    {TypeBlob, "blob"},           {TypeArray, "array"},     {TypeBool, "bool"},
-    {TypeChar, "char"},           {TypeDouble, "double"},   {TypeInfinitum, "infinitum"},
-    {TypeInt64, "int64"},         {TypeMidi, "midi"},       {TypeNil, "nil"},
-    {TypeRgba, "rgba"},           {TypeTime, "time"},
+    {TypeInt32, "int32"}, {TypeFloat32, "float32"}, {TypeString, "string"},
+    {TypeBlob, "blob"},   {TypeArray, "array"},     {TypeBool, "bool"},
+    {TypeChar, "char"},   {TypeDouble, "double"},   {TypeInfinitum, "infinitum"},
+    {TypeInt64, "int64"}, {TypeMidi, "midi"},       {TypeNil, "nil"},
+    {TypeRgba, "rgba"},   {TypeTime, "time"},
 };
 
 TypeSymbolTable* makeTypeSymbolTable(IHostValues* values) {

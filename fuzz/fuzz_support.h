@@ -46,21 +46,52 @@ inline void walkMessage(const osc::ReceivedMessage& message) {
     const void* blob = nullptr;
     osc::osc_bundle_element_size_t blobSize = 0;
     switch (it->TypeTag()) {
-      case 'i': it->AsInt32(); break;
-      case 'f': it->AsFloat(); break;
-      case 'c': it->AsChar(); break;
-      case 'r': it->AsRgbaColor(); break;
-      case 'm': it->AsMidiMessage(); break;
-      case 'h': it->AsInt64(); break;
-      case 't': it->AsTimeTag(); break;
-      case 'd': it->AsDouble(); break;
-      case 's': it->AsString(); break;
-      case 'S': it->AsSymbol(); break;
-      case 'b': it->AsBlob(blob, blobSize); break;
-      case 'T': case 'F': it->AsBool(); break;
-      case '[': it->ComputeArrayItemCount(); break;
-      case 'N': case 'I': case ']': break;
-      default: require(false, "unexpected type tag", std::string(1, it->TypeTag()));
+      case 'i':
+        it->AsInt32();
+        break;
+      case 'f':
+        it->AsFloat();
+        break;
+      case 'c':
+        it->AsChar();
+        break;
+      case 'r':
+        it->AsRgbaColor();
+        break;
+      case 'm':
+        it->AsMidiMessage();
+        break;
+      case 'h':
+        it->AsInt64();
+        break;
+      case 't':
+        it->AsTimeTag();
+        break;
+      case 'd':
+        it->AsDouble();
+        break;
+      case 's':
+        it->AsString();
+        break;
+      case 'S':
+        it->AsSymbol();
+        break;
+      case 'b':
+        it->AsBlob(blob, blobSize);
+        break;
+      case 'T':
+      case 'F':
+        it->AsBool();
+        break;
+      case '[':
+        it->ComputeArrayItemCount();
+        break;
+      case 'N':
+      case 'I':
+      case ']':
+        break;
+      default:
+        require(false, "unexpected type tag", std::string(1, it->TypeTag()));
     }
   }
 }

@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   receiver.process(data + 1, size - 1);
   const bool wellFormed = isWellFormedPacket(reinterpret_cast<const char*>(data + 1), size - 1);
-  require(wellFormed == (receiver.queuedCount() > 0), "items queued exactly for a well-formed datagram");
+  require(wellFormed == (receiver.queuedCount() > 0),
+          "items queued exactly for a well-formed datagram");
 
   // Evicting the oldest items (only past 1025 queued) may cut a frame.
   const bool whole = receiver.itemsEvicted() == evictedBefore;

@@ -16,9 +16,9 @@ using namespace zephyx::send;
 
 namespace {
 
-const char* const Names[] = {"int32", "float32", "string", "blob", "array", "bool", "char",
-                             "double", "infinitum", "int64", "midi", "nil", "rgba", "time",
-                             "other"};
+const char* const Names[] = {"int32", "float32", "string", "blob",      "array",
+                             "bool",  "char",    "double", "infinitum", "int64",
+                             "midi",  "nil",     "rgba",   "time",      "other"};
 
 struct Builder {
   standin::StandInHost& host;
@@ -28,15 +28,25 @@ struct Builder {
   HostValue any(int depth) {
     const int kind = in.ConsumeIntegralInRange(0, depth > 300 ? 4 : 9);
     switch (kind) {
-      case 0: return VoidValue;
-      case 1: return host.makeInteger(in.ConsumeIntegral<int32_t>());
-      case 2: return host.makeFloat(in.ConsumeFloatingPoint<double>());
-      case 3: return host.makeString(in.ConsumeRandomLengthString(64));
-      case 4: return host.makeSymbol(Names[in.ConsumeIntegralInRange(0, 14)]);
-      case 5: return host.makeByteArray(in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange(0, 64)));
-      case 6: case 7: return list(depth);
-      case 8: return propList(depth);
-      default: return element(depth);
+      case 0:
+        return VoidValue;
+      case 1:
+        return host.makeInteger(in.ConsumeIntegral<int32_t>());
+      case 2:
+        return host.makeFloat(in.ConsumeFloatingPoint<double>());
+      case 3:
+        return host.makeString(in.ConsumeRandomLengthString(64));
+      case 4:
+        return host.makeSymbol(Names[in.ConsumeIntegralInRange(0, 14)]);
+      case 5:
+        return host.makeByteArray(in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange(0, 64)));
+      case 6:
+      case 7:
+        return list(depth);
+      case 8:
+        return propList(depth);
+      default:
+        return element(depth);
     }
   }
   HostValue list(int depth) {
@@ -60,10 +70,12 @@ struct Builder {
   }
   // [address, arguments] or [time tag, [elements]].
   HostValue element(int depth) {
-    if (in.ConsumeBool()) return host.makeList({host.makeString(in.ConsumeRandomLengthString(32)), any(depth + 1)});
+    if (in.ConsumeBool())
+      return host.makeList({host.makeString(in.ConsumeRandomLengthString(32)), any(depth + 1)});
     std::vector<HostValue> contents(in.ConsumeIntegralInRange(0, 3));
     for (HostValue& item : contents) item = in.ConsumeBool() ? element(depth + 1) : any(depth + 1);
-    return host.makeList({host.makeFloat(in.ConsumeFloatingPoint<double>()), host.makeList(contents)});
+    return host.makeList(
+        {host.makeFloat(in.ConsumeFloatingPoint<double>()), host.makeList(contents)});
   }
 };
 
@@ -81,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PacketWriter writer(buffer.data(), buffer.size());
   if (encodePacket(world->context, writer, packet)) {
     const char* fault = packetFault(writer.data(), writer.size());
-    fuzzsupport::require(fault == nullptr, "sent a packet that receivers refuse", fault ? fault : "");
+    fuzzsupport::require(fault == nullptr, "sent a packet that receivers refuse",
+                         fault ? fault : "");
     try {
       fuzzsupport::walkPacket(writer.data(), writer.size());
     } catch (const std::exception& e) {

@@ -36,11 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<Expected> expected;
   while (in.remaining_bytes() > 0 && arguments.size() < 64) {
     static const char* const names[] = {"int32", "float32", "string", "blob",
-                                        "bool", "double", "int64", "char"};
+                                        "bool",  "double",  "int64",  "char"};
     const int type = in.ConsumeIntegralInRange(0, 7);
     HostValue key = in.ConsumeBool() ? host.makeSymbol(names[type]) : host.makeString(names[type]);
     HostValue value = VoidValue;
-    Expected e{"ifsbTdhc"[type], 0.0, {}};
+    Expected e{"ifsbTdhc" [type], 0.0, {}};
     if (type == 0 || type == 4) {
       const int32_t number = in.ConsumeIntegral<int32_t>();
       value = host.makeInteger(number);
@@ -60,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       e.number = in.ConsumeFloatingPoint<double>();
       value = host.makeFloat(e.number);
     } else if (type == 6) {
-      e.number = static_cast<double>(in.ConsumeIntegralInRange<int64_t>(-(int64_t{1} << 53), int64_t{1} << 53));
+      e.number = static_cast<double>(
+          in.ConsumeIntegralInRange<int64_t>(-(int64_t{1} << 53), int64_t{1} << 53));
       value = host.makeFloat(e.number);
     } else {
       e.number = in.ConsumeIntegralInRange(-128, 127);
@@ -69,14 +70,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     arguments.emplace_back(key, value);
     expected.push_back(e);
   }
-  const HostValue message = host.makeList({host.makeString("/typed"), host.makePropList(arguments)});
+  const HostValue message =
+      host.makeList({host.makeString("/typed"), host.makePropList(arguments)});
   std::vector<char> buffer(65536);
   PacketWriter writer(buffer.data(), buffer.size());
   const bool written = encodePacket(world->context, writer, message);
   host.release(message);
   require(written && writer.complete(), "a typed message that fits was not written");
 
-  const osc::ReceivedMessage received(osc::ReceivedPacket(writer.data(), static_cast<osc::osc_bundle_element_size_t>(writer.size())));
+  const osc::ReceivedMessage received(osc::ReceivedPacket(
+      writer.data(), static_cast<osc::osc_bundle_element_size_t>(writer.size())));
   require(received.ArgumentCount() == expected.size(), "argument count");
   auto it = received.ArgumentsBegin();
   for (const Expected& e : expected) {
@@ -85,17 +88,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const void* blob = nullptr;
     osc::osc_bundle_element_size_t blobSize = 0;
     switch (e.tag) {
-      case 'i': require(it->AsInt32() == e.number, "int32", at); break;
-      case 'f': require(same(it->AsFloat(), e.number), "float32", at); break;
-      case 'd': require(same(it->AsDouble(), e.number), "double", at); break;
-      case 'h': require(static_cast<double>(it->AsInt64()) == e.number, "int64", at); break;
-      case 'c': require(static_cast<signed char>(it->AsChar()) == e.number, "char", at); break;
-      case 's': require(it->AsString() == e.bytes, "string", at); break;
+      case 'i':
+        require(it->AsInt32() == e.number, "int32", at);
+        break;
+      case 'f':
+        require(same(it->AsFloat(), e.number), "float32", at);
+        break;
+      case 'd':
+        require(same(it->AsDouble(), e.number), "double", at);
+        break;
+      case 'h':
+        require(static_cast<double>(it->AsInt64()) == e.number, "int64", at);
+        break;
+      case 'c':
+        require(static_cast<signed char>(it->AsChar()) == e.number, "char", at);
+        break;
+      case 's':
+        require(it->AsString() == e.bytes, "string", at);
+        break;
       case 'b':
         it->AsBlob(blob, blobSize);
         require(std::string(static_cast<const char*>(blob), blobSize) == e.bytes, "blob", at);
         break;
-      default: break;  // T and F: the tag is the value
+      default:
+        break;  // T and F: the tag is the value
     }
     ++it;
   }

@@ -15,7 +15,8 @@ struct IHostLists : IMoaUnknown {
 
   // Any thread. Append to a list, or add a pair to a property list. Keys
   // may repeat.
-  virtual HostStatus ZX_CALL appendToList(const HostValue* list, const HostValue* value) noexcept = 0;
+  virtual HostStatus ZX_CALL appendToList(const HostValue* list,
+                                          const HostValue* value) noexcept = 0;
   virtual HostStatus ZX_CALL addProp(const HostValue* propList, const HostValue* key,
                                      const HostValue* value) noexcept = 0;
 

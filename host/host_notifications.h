@@ -9,7 +9,8 @@ namespace zephyx {
 struct IMoaNotificationClient : IMoaUnknown {
   // Host thread. Called again and again while the client is registered,
   // with the refcon given at registration. Always returns 0.
-  virtual HostStatus ZX_CALL notify(const HostGuid* notification, void* data, void* refcon) noexcept = 0;
+  virtual HostStatus ZX_CALL notify(const HostGuid* notification, void* data,
+                                    void* refcon) noexcept = 0;
 
  protected:
   ~IMoaNotificationClient() = default;
@@ -22,7 +23,8 @@ struct IHostNotifications : IMoaUnknown {
                                                         void* refcon) noexcept = 0;
   // Host thread. Ends the registration; no notify of this client starts
   // after it returns.
-  virtual HostStatus ZX_CALL unregisterNotificationClient(IMoaNotificationClient* client) noexcept = 0;
+  virtual HostStatus ZX_CALL
+  unregisterNotificationClient(IMoaNotificationClient* client) noexcept = 0;
 
  protected:
   ~IHostNotifications() = default;

@@ -12,7 +12,8 @@ struct IHostObjects : IMoaUnknown {
   // Any thread. Makes a new byte array holding a copy of `size` bytes; the
   // caller owns the value. When the host cannot open the new array for
   // writing, the array stays empty and a failure is returned with it.
-  virtual HostStatus ZX_CALL newByteArray(const void* bytes, int32_t size, HostValue* out) noexcept = 0;
+  virtual HostStatus ZX_CALL newByteArray(const void* bytes, int32_t size,
+                                          HostValue* out) noexcept = 0;
 
  protected:
   ~IHostObjects() = default;

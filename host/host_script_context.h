@@ -20,8 +20,8 @@ struct IHostScriptContext : IMoaUnknown {
   // Host thread. Calls the Lingo handler `handler` with `count` borrowed
   // arguments. A handler on an object gets that object as args[0]. When
   // `result` is not null it receives a new value owned by the caller.
-  virtual HostStatus ZX_CALL callHandler(HostSymbol handler, int32_t count,
-                                         const HostValue* args, HostValue* result) noexcept = 0;
+  virtual HostStatus ZX_CALL callHandler(HostSymbol handler, int32_t count, const HostValue* args,
+                                         HostValue* result) noexcept = 0;
 
  protected:
   ~IHostScriptContext() = default;

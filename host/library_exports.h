@@ -39,7 +39,8 @@ using DllGetInterfaceFn = HostStatus(ZX_CALL*)(void* instance, const HostGuid* c
 // Host thread. Stores in *out an array allocated with `allocator` (the
 // caller frees it): one entry per class and interface, then an entry whose
 // identifiers are zero.
-using DllGetClassInfoFn = HostStatus(ZX_CALL*)(IHostMemory* allocator, ClassInterfaceInfo** out) noexcept;
+using DllGetClassInfoFn = HostStatus(ZX_CALL*)(IHostMemory* allocator,
+                                               ClassInterfaceInfo** out) noexcept;
 // Always ResultNoClass.
 using DllGetClassObjectFn = HostStatus(ZX_CALL*)(const void* a, const void* b, void** out) noexcept;
 // 0 when no interface object of the library is alive, else ResultObjectsAlive.

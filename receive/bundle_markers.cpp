@@ -12,8 +12,7 @@ ItemValues makeMarker(IHostValues* values, HostSymbol name, int32_t number) {
 
 }  // namespace
 
-ItemValues makeBundleStart(IHostValues* values, const TypeSymbolTable& names,
-                           osc::uint64 timeTag) {
+ItemValues makeBundleStart(IHostValues* values, const TypeSymbolTable& names, osc::uint64 timeTag) {
   const auto fraction = static_cast<uint32_t>(timeTag & 0xffffffffu);
   return makeMarker(values, names.bundleStart, static_cast<int32_t>(fraction));
 }

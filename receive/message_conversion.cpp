@@ -163,7 +163,8 @@ HostValue makeBlob(const ConversionSettings& settings, const ReceivingServices& 
   const std::string spaces(static_cast<size_t>(size), ' ');
   services.values()->stringToValue(spaces.c_str(), &made);
   const LockedString bytes(services.values(), made);
-  if (bytes.bytes() != nullptr && size > 0) std::memcpy(bytes.bytes(), data, static_cast<size_t>(size));
+  if (bytes.bytes() != nullptr && size > 0)
+    std::memcpy(bytes.bytes(), data, static_cast<size_t>(size));
   return made;
 }
 

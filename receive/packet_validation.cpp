@@ -13,8 +13,8 @@ constexpr std::uint32_t MaxElementSize = 0x7FFFFFFC;
 
 std::uint32_t readUInt32(const char* p) {
   const auto* b = reinterpret_cast<const unsigned char*>(p);
-  return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) |
-         (std::uint32_t{b[2]} << 8) | std::uint32_t{b[3]};
+  return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) |
+         std::uint32_t{b[3]};
 }
 
 // Finds where a padded string starting at offset `at` of a message of `size`
@@ -23,8 +23,7 @@ std::uint32_t readUInt32(const char* p) {
 // byte of each 4-byte word: a NUL elsewhere does not end the string, and the
 // bytes after a NUL need not be zero. A string whose first byte is NUL takes
 // exactly one word (SuperCollider's integer address pattern).
-bool findStringEnd(const char* message, std::size_t size, std::size_t at,
-                   std::size_t& next) {
+bool findStringEnd(const char* message, std::size_t size, std::size_t at, std::size_t& next) {
   if (at >= size || size - at < 4) {
     return false;
   }
@@ -42,7 +41,16 @@ bool findStringEnd(const char* message, std::size_t size, std::size_t at,
 }
 
 // What each type tag asks of the bytes after the tags.
-enum class TagKind : std::uint8_t { Unknown, NoData, ArrayOpen, ArrayClose, Word, TwoWords, String, Blob };
+enum class TagKind : std::uint8_t {
+  Unknown,
+  NoData,
+  ArrayOpen,
+  ArrayClose,
+  Word,
+  TwoWords,
+  String,
+  Blob
+};
 
 struct TagKinds {
   TagKind of[256];
@@ -54,7 +62,8 @@ constexpr TagKinds makeTagKinds() {
   TagKinds kinds{};
   for (TagKind& kind : kinds.of) kind = TagKind::Unknown;
   for (char tag : {'T', 'F', 'N', 'I'}) kinds.of[static_cast<unsigned char>(tag)] = TagKind::NoData;
-  for (char tag : {'i', 'f', 'c', 'r', 'm'}) kinds.of[static_cast<unsigned char>(tag)] = TagKind::Word;
+  for (char tag : {'i', 'f', 'c', 'r', 'm'})
+    kinds.of[static_cast<unsigned char>(tag)] = TagKind::Word;
   for (char tag : {'h', 't', 'd'}) kinds.of[static_cast<unsigned char>(tag)] = TagKind::TwoWords;
   kinds.of[static_cast<unsigned char>('s')] = TagKind::String;
   kinds.of[static_cast<unsigned char>('S')] = TagKind::String;
@@ -182,8 +191,8 @@ struct OpenBundle {
 
 // Checks a bundle's header and, if it is fine, pushes it so that its elements
 // are walked. An explicit stack keeps deep nesting off the call stack.
-const char* openBundle(const char* data, std::size_t at, std::size_t size,
-                       OpenBundle* stack, int& depth) {
+const char* openBundle(const char* data, std::size_t at, std::size_t size, OpenBundle* stack,
+                       int& depth) {
   // Callers have already checked that size is a multiple of 4.
   if (size < 16) {
     return "bundle shorter than 16 bytes";

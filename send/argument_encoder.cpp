@@ -53,8 +53,7 @@ const uint8_t* bytesOf(IHostByteArray& array) {
 // A blob from a byte array, straight from the host's memory. A size the
 // codec cannot take (negative would wrap around) fails the packet. The
 // array's facet is taken once for both its length and its bytes.
-void writeByteArrayBlob(const SendContext& context, PacketWriter& writer,
-                        const HostValue& value) {
+void writeByteArrayBlob(const SendContext& context, PacketWriter& writer, const HostValue& value) {
   const InterfaceRef<IHostByteArray> array = byteArrayOf(context, value);
   const int32_t size = array ? lengthOf(context, *array.get()) : 0;
   const uint8_t* data = array ? bytesOf(*array.get()) : nullptr;

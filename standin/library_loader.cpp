@@ -16,7 +16,8 @@ namespace {
 #if defined(_WIN32)
 void* openLibrary(const std::string& path, std::string* error) {
   HMODULE module = LoadLibraryA(path.c_str());
-  if (module == nullptr) *error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
+  if (module == nullptr)
+    *error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
   return module;
 }
 void* findExport(void* handle, const char* name) {

@@ -237,7 +237,7 @@ class Parser {
 
  private:
   struct OpenList {
-    size_t start = 0;     // offset of its '['
+    size_t start = 0;      // offset of its '['
     bool decided = false;  // list or property list, known from the first element
     bool prop = false;
     bool wantValue = false;  // a key and ':' were read; its value comes next

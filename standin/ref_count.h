@@ -17,7 +17,9 @@ class RefCount {
   RefCount& operator=(const RefCount&) = delete;
 
   // The new count.
-  uint32_t add() { return static_cast<uint32_t>(count_.fetch_add(1, std::memory_order_relaxed) + 1); }
+  uint32_t add() {
+    return static_cast<uint32_t>(count_.fetch_add(1, std::memory_order_relaxed) + 1);
+  }
 
   // The count left, or -1 when there was nothing to drop.
   int32_t drop() {

@@ -29,8 +29,8 @@ HostStatus ZX_CALL StandInBroker::queryService(const HostGuid* serviceId, void**
   return ResultNoInterface;
 }
 
-HostStatus ZX_CALL StandInBroker::createObject(const HostGuid* classId,
-                                               const HostGuid* interfaceId, void** out) noexcept {
+HostStatus ZX_CALL StandInBroker::createObject(const HostGuid* classId, const HostGuid* interfaceId,
+                                               void** out) noexcept {
   host_.hostCalls().hostThreadOnly();
   if (out == nullptr) return ResultHostFailure;
   *out = nullptr;

@@ -165,8 +165,8 @@ int32_t StandInHost::serviceReferences() const {
 int32_t StandInHost::serviceOverReleases() const {
   return broker_.overReleases() + memory_.overReleases() + appInfo_.overReleases() +
          values_.overReleases() + lists_.overReleases() + objects_.overReleases() +
-         contextSource_.overReleases() + notifications_.overReleases() +
-         registry_.overReleases() + scriptContext_.overReleases();
+         contextSource_.overReleases() + notifications_.overReleases() + registry_.overReleases() +
+         scriptContext_.overReleases();
 }
 
 std::string StandInHost::leakReport() const {

@@ -20,8 +20,7 @@ class StandInInstance final : public IMoaUnknown {
  public:
   // Makes an instance holding one reference, owned by the caller, or
   // returns null with the creation callback's failure in *status.
-  static StandInInstance* create(StandInHost& host, const StandInClass& cls,
-                                 HostStatus* status);
+  static StandInInstance* create(StandInHost& host, const StandInClass& cls, HostStatus* status);
 
   HostStatus ZX_CALL queryInterface(const HostGuid* id, void** out) noexcept override;
   uint32_t ZX_CALL addRef() noexcept override;

@@ -19,7 +19,8 @@ HostStatus ZX_CALL StandInLists::newPropList(HostValue* out) noexcept {
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInLists::appendToList(const HostValue* list, const HostValue* value) noexcept {
+HostStatus ZX_CALL StandInLists::appendToList(const HostValue* list,
+                                              const HostValue* value) noexcept {
   calls_.anyThread();
   return table_.locked([&](ValueTable::Locked& table) -> HostStatus {
     ValueSlot* slot = table.live(list);
@@ -93,8 +94,9 @@ HostStatus ZX_CALL StandInLists::propNameAt(const HostValue* propList, int32_t p
   });
 }
 
-HostStatus StandInLists::elementAt(ValueTable::Locked& table, const std::vector<HostValue>& elements,
-                                   int32_t position, HostValue* out) {
+HostStatus StandInLists::elementAt(ValueTable::Locked& table,
+                                   const std::vector<HostValue>& elements, int32_t position,
+                                   HostValue* out) {
   if (position < 1 || static_cast<size_t>(position) > elements.size()) return ResultHostFailure;
   const HostValue& element = elements[static_cast<size_t>(position) - 1];
   table.retain(element);

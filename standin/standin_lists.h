@@ -18,7 +18,8 @@ class StandInLists final : public HostService<IHostLists> {
   HostStatus ZX_CALL addProp(const HostValue* propList, const HostValue* key,
                              const HostValue* value) noexcept override;
   HostStatus ZX_CALL listCount(const HostValue* list, int32_t* out) noexcept override;
-  HostStatus ZX_CALL listGetAt(const HostValue* list, int32_t position, HostValue* out) noexcept override;
+  HostStatus ZX_CALL listGetAt(const HostValue* list, int32_t position,
+                               HostValue* out) noexcept override;
   HostStatus ZX_CALL propNameAt(const HostValue* propList, int32_t position,
                                 HostValue* out) noexcept override;
 

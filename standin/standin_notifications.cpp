@@ -8,8 +8,8 @@ StandInNotifications::~StandInNotifications() {
   for (const Registration& registration : registrations_) registration.client->release();
 }
 
-HostStatus ZX_CALL StandInNotifications::registerNotificationClient(
-    IMoaNotificationClient* client, void* refcon) noexcept {
+HostStatus ZX_CALL StandInNotifications::registerNotificationClient(IMoaNotificationClient* client,
+                                                                    void* refcon) noexcept {
   calls_.hostThreadOnly();
   if (client == nullptr) return ResultHostFailure;
   client->addRef();
@@ -17,8 +17,8 @@ HostStatus ZX_CALL StandInNotifications::registerNotificationClient(
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInNotifications::unregisterNotificationClient(
-    IMoaNotificationClient* client) noexcept {
+HostStatus ZX_CALL
+StandInNotifications::unregisterNotificationClient(IMoaNotificationClient* client) noexcept {
   calls_.hostThreadOnly();
   auto found = std::find_if(registrations_.begin(), registrations_.end(),
                             [&](const Registration& r) { return r.client == client; });

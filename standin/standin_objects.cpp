@@ -15,7 +15,11 @@ class ValueObject final : public IHostByteArray {
  public:
   ValueObject(StandInObjects& owner, ValueTable& table, HostCalls& calls, HostSymbol lengthName,
               const HostValue& value, bool isByteArray)
-      : owner_(owner), table_(table), calls_(calls), lengthName_(lengthName), value_(value),
+      : owner_(owner),
+        table_(table),
+        calls_(calls),
+        lengthName_(lengthName),
+        value_(value),
         isByteArray_(isByteArray) {
     table_.retain(value_);
   }
@@ -81,7 +85,8 @@ StandInObjects::StandInObjects(ValueTable& table, SymbolTable& symbols, HostCall
       calls_(calls),
       lengthName_(symbols.intern("length")) {}
 
-HostStatus ZX_CALL StandInObjects::valueToObject(const HostValue* value, IMoaUnknown** out) noexcept {
+HostStatus ZX_CALL StandInObjects::valueToObject(const HostValue* value,
+                                                 IMoaUnknown** out) noexcept {
   calls_.hostThreadOnly();
   if (out == nullptr) return ResultHostFailure;
   *out = nullptr;
@@ -99,7 +104,8 @@ HostStatus ZX_CALL StandInObjects::valueToObject(const HostValue* value, IMoaUnk
   return StatusOk;
 }
 
-HostStatus ZX_CALL StandInObjects::newByteArray(const void* bytes, int32_t size, HostValue* out) noexcept {
+HostStatus ZX_CALL StandInObjects::newByteArray(const void* bytes, int32_t size,
+                                                HostValue* out) noexcept {
   calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;

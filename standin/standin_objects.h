@@ -16,7 +16,8 @@ class StandInObjects final : public HostService<IHostObjects> {
   StandInObjects(ValueTable& table, SymbolTable& symbols, HostCalls& calls);
 
   HostStatus ZX_CALL valueToObject(const HostValue* value, IMoaUnknown** out) noexcept override;
-  HostStatus ZX_CALL newByteArray(const void* bytes, int32_t size, HostValue* out) noexcept override;
+  HostStatus ZX_CALL newByteArray(const void* bytes, int32_t size,
+                                  HostValue* out) noexcept override;
 
   // While set, a new byte array cannot be opened for writing: it stays empty.
   void failByteArrayWrites(bool fail) { failWrites_.store(fail, std::memory_order_release); }

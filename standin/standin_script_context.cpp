@@ -60,7 +60,8 @@ const Handler* StandInScriptContext::findHandler(const std::string& name, int32_
 }
 
 HostStatus ZX_CALL StandInScriptContext::callHandler(HostSymbol handler, int32_t count,
-                                                     const HostValue* args, HostValue* result) noexcept {
+                                                     const HostValue* args,
+                                                     HostValue* result) noexcept {
   hostCalls_.hostThreadOnly();
   if (result != nullptr) *result = VoidValue;
   if (count < 0 || (count > 0 && args == nullptr)) return ResultHostFailure;
@@ -120,8 +121,7 @@ HostStatus ZX_CALL StandInScriptContext::restoreCallContext(CallGuardState* stat
   hostCalls_.hostThreadOnly();
   if (state == nullptr) return ResultHostFailure;
   ++restores_;
-  if (openSaves_.empty() || state->words[0] != 0x5a5e5a5e ||
-      state->words[1] != openSaves_.back()) {
+  if (openSaves_.empty() || state->words[0] != 0x5a5e5a5e || state->words[1] != openSaves_.back()) {
     ++unmatchedRestores_;
     return ResultHostFailure;
   }

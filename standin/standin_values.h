@@ -19,7 +19,8 @@ class StandInValues final : public HostService<IHostValues> {
   HostStatus ZX_CALL valueToInteger(const HostValue* value, int32_t* out) noexcept override;
   HostStatus ZX_CALL valueToDouble(const HostValue* value, double* out) noexcept override;
   HostStatus ZX_CALL valueToSymbol(const HostValue* value, HostSymbol* out) noexcept override;
-  HostStatus ZX_CALL copyString(const HostValue* value, char* buffer, int32_t capacity) noexcept override;
+  HostStatus ZX_CALL copyString(const HostValue* value, char* buffer,
+                                int32_t capacity) noexcept override;
   HostStatus ZX_CALL stringLength(const HostValue* value, int32_t* out) noexcept override;
   HostStatus ZX_CALL lockString(const HostValue* value, char** bytes) noexcept override;
   HostStatus ZX_CALL unlockString(const HostValue* value) noexcept override;

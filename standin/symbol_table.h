@@ -27,7 +27,7 @@ class SymbolTable {
   std::atomic<HostSymbol> count_{0};
   mutable std::mutex mutex_;
   std::unordered_map<std::string, HostSymbol> byFoldedName_;  // guarded by mutex_
-  std::deque<std::string> names_;                              // guarded by mutex_; [symbol - 1]
+  std::deque<std::string> names_;                             // guarded by mutex_; [symbol - 1]
 };
 
 }  // namespace zephyx::standin

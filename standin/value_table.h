@@ -34,13 +34,13 @@ struct ValueSlot {
   int32_t integer = 0;
   double number = 0.0;
   HostSymbol symbol = NoSymbol;
-  std::string text;               // string bytes (NULs allowed), object name
-  std::vector<HostValue> items;   // list elements, property-list values
-  std::vector<HostValue> keys;    // property-list keys
-  std::vector<uint8_t> bytes;     // byte-array contents
+  std::string text;              // string bytes (NULs allowed), object name
+  std::vector<HostValue> items;  // list elements, property-list values
+  std::vector<HostValue> keys;   // property-list keys
+  std::vector<uint8_t> bytes;    // byte-array contents
 
   // The table's bookkeeping, guarded by its mutex.
-  uint32_t serial = 0;    // 0 while the slot is free
+  uint32_t serial = 0;  // 0 while the slot is free
   uint32_t lastSerial = 0;
   int32_t refs = 0;
   uint32_t nextFree = 0;  // the next free slot while this one is free

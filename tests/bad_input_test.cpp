@@ -28,8 +28,14 @@ using std::chrono::milliseconds;
 // just a large number).
 enum Kind { KVoid, KInteger, KFloat, KString, KSymbol, KList, KPropList, KBytes, KObject };
 const std::vector<std::string> Kinds = {
-    "VOID",         "$INT",          "$INT.25",           "\"no-such-host.invalid\"",
-    "#onOsc",       "[\"/bad\", [1]]", "[#address: \"/p\"]", "<bytes 2f 61 00>",
+    "VOID",
+    "$INT",
+    "$INT.25",
+    "\"no-such-host.invalid\"",
+    "#onOsc",
+    "[\"/bad\", [1]]",
+    "[#address: \"/p\"]",
+    "<bytes 2f 61 00>",
     "$OBJECT",
 };
 
@@ -87,7 +93,11 @@ const std::vector<Sweep> Sweeps = {
     // Only a symbol names the handler; anything else calls the nameless one.
     {"startListening", GoodStart, 2, delivers(": \"/n\", [1]"), {{KSymbol, AsList}}},
     // The target may be any value; it comes first in every call.
-    {"startListening", {"$INT", "0", "#onOsc", "VOID"}, 3, delivers("onOsc: $TARGET, \"/n\", [1]"), {}},
+    {"startListening",
+     {"$INT", "0", "#onOsc", "VOID"},
+     3,
+     delivers("onOsc: $TARGET, \"/n\", [1]"),
+     {}},
     // Arguments a method does not take are passed over, whatever their kind.
     {"forget", {"VOID"}, 0, {"VOID", false, ""}, {}},  // no probe after forget
     {"stopListening", {"VOID"}, 0, Quiet, {}},
@@ -126,7 +136,8 @@ const std::vector<Row> Rows = {
     {"new", {"4096", "[1]", "$OBJECT"}, Quiet},
     {"setDestination", {"\"127.0.0.1\"", "$INT", "[1]", "$OBJECT"}, Quiet},
     {"send", {"[\"/x\"]", "[1]", "$OBJECT"}, Sent},
-    {"startListening", {"$INT", "0", "#onOsc", "$OBJECT", "[1]", "VOID"},
+    {"startListening",
+     {"$INT", "0", "#onOsc", "$OBJECT", "[1]", "VOID"},
      delivers("onOsc: <object other>, \"/n\", [1]")},
     // The later methods: missing and extra arguments, hostile patterns.
     {"lastSender", {"[1]", "$OBJECT"}, Quiet},
@@ -142,7 +153,9 @@ const std::vector<Row> Rows = {
     {"addRoute", {"\"/{a,b\"", "#onOsc"}, Unsent},
     {"addRoute", {"\"/a]\"", "#onOsc"}, Unsent},
     {"addRoute", {"\"/" + std::string(3000, '*') + "\"", "#onOsc"}, Sent},
-    {"addRoute", {"\"/" + std::string(5000, 'a') + "\"", "#onOsc"}, Unsent},  // longer than any address
+    {"addRoute",
+     {"\"/" + std::string(5000, 'a') + "\"", "#onOsc"},
+     Unsent},  // longer than any address
     {"removeRoute", {}, Unsent},
     {"removeRoute", {"\"/n\"", "[1]"}, Unsent},
 };

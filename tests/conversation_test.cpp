@@ -160,7 +160,7 @@ TEST_F(ConversationTest, RoutesChooseTheHandlerByAddressInTheOrderAdded) {
       {"/synth/a/freq", "onFreq: 7, \"/synth/a/freq\", []"},  // both match: the first added
       {"/synth/b/gain", "onVoice: \"/synth/b/gain\", []"},
       {"/synth/z1", "onOther: \"/synth/z1\", []"},
-      {"/synth/a1", "onOsc: \"/synth/a1\", []"},         // matches none
+      {"/synth/a1", "onOsc: \"/synth/a1\", []"},              // matches none
       {"/synth/a/freq/x", "onOsc: \"/synth/a/freq/x\", []"},  // one part too many
   };
   for (const auto& one : cases) sender.send(port, message(one.address));
@@ -179,10 +179,9 @@ TEST_F(ConversationTest, RoutesChooseTheHandlerByAddressInTheOrderAdded) {
   sender.send(port, testsupport::bundleHeader(1).element(message("/synth/a/freq")));
   sender.send(port, message("/synth/b/gain"));
   ASSERT_TRUE(pumpForCalls(4));
-  EXPECT_EQ(handled(), (std::vector<std::string>{"onOsc: #bundlestart, 1",
-                                                 "onVoice: \"/synth/a/freq\", []",
-                                                 "onOsc: #bundleend, 0",
-                                                 "onOsc: \"/synth/b/gain\", []"}));
+  EXPECT_EQ(handled(),
+            (std::vector<std::string>{"onOsc: #bundlestart, 1", "onVoice: \"/synth/a/freq\", []",
+                                      "onOsc: #bundleend, 0", "onOsc: \"/synth/b/gain\", []"}));
 }
 
 }  // namespace

@@ -192,7 +192,8 @@ TEST_F(DeliveryTest, ARestartInAHandlerHandsTheRestOfThePassToTheNewHandler) {
     EXPECT_EQ(call("startListening", {std::to_string(port), "0", "#onOther"}), "1");
     const int64_t before = host.valueTable().liveCount();
     sender.send(port, numbered(10));
-    EXPECT_TRUE(testsupport::waitUntil([&] { return host.valueTable().liveCount() >= before + 3; }));
+    EXPECT_TRUE(
+        testsupport::waitUntil([&] { return host.valueTable().liveCount() >= before + 3; }));
     return StatusOk;
   });
   std::vector<int32_t> otherCounts;
@@ -263,7 +264,8 @@ TEST_F(DeliveryTest, TheTargetOutlivesItsReplacementDuringAPass) {
     EXPECT_TRUE(host.valueTable().isValid(handlerCall.args[0]));
     return StatusOk;
   });
-  context().setObjectHandler("second", "onOsc", [](const standin::HandlerCall&) { return StatusOk; });
+  context().setObjectHandler("second", "onOsc",
+                             [](const standin::HandlerCall&) { return StatusOk; });
   ASSERT_EQ(listenWithTarget(first.get()), "1");
   first.reset();  // the script lets go of it; only the instance holds it now
   sendNumbers(1, 1);

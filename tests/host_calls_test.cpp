@@ -42,8 +42,8 @@ class HostCallsTest : public testsupport::HostFixture {
       literal.replace(at, 3, arg);
     }
     OwnedValue value = lingo(literal);
-    const send::SendContext context{&host.values(), &host.lists(), &host.objects(),
-                                    &host.memory(), types.get()};
+    const send::SendContext context{&host.values(), &host.lists(), &host.objects(), &host.memory(),
+                                    types.get()};
     std::vector<char> buffer(4096);
     send::PacketWriter writer(buffer.data(), buffer.size());
     const int64_t before = host.hostCalls().count();
@@ -85,8 +85,8 @@ TEST_F(HostCallsTest, EachSentArgumentCostsTheLeastItsKindNeeds) {
     int64_t calls;
   };
   const Case plain[] = {
-      {"7", 4},    // listGetAt, valueType, valueToInteger, releaseValue
-      {"0.5", 4},  // the same with valueToDouble
+      {"7", 4},         // listGetAt, valueType, valueToInteger, releaseValue
+      {"0.5", 4},       // the same with valueToDouble
       {"\"text\"", 5},  // lockString and unlockString instead of a conversion
       {"VOID", 2},      // nothing to convert or give back
       // valueToObject; the length member read, converted and given back; the bytes
@@ -100,12 +100,8 @@ TEST_F(HostCallsTest, EachSentArgumentCostsTheLeastItsKindNeeds) {
   const Case typed[] = {
       // propNameAt, valueToSymbol and the name given back; then as above
       // less the kind, which the name settles.
-      {"#int32: 7", 6},
-      {"#float32: 0.5", 6},
-      {"#double: 0.5", 6},
-      {"#string: \"text\"", 7},
-      {"#nil: 0", 5},
-      {"#blob: <bytes 01 02>", 11},
+      {"#int32: 7", 6},         {"#float32: 0.5", 6}, {"#double: 0.5", 6},
+      {"#string: \"text\"", 7}, {"#nil: 0", 5},       {"#blob: <bytes 01 02>", 11},
   };
   for (const Case& one : typed) {
     const int64_t single = encodeCalls("[\"/t\", [ARG]]", one.argument);
@@ -124,14 +120,20 @@ TEST_F(HostCallsTest, EachSentArgumentCostsTheLeastItsKindNeeds) {
 TEST_F(HostCallsTest, EachReceivedValueCostsAMakeAnAddAndARelease) {
   for (bool asPropList : {false, true}) {
     SCOPED_TRACE(asPropList ? "property list" : "list");
-    const int64_t single = decodeCalls(OscBytes().str("/r").str(",ifs").i32(1).f32(0.5f).str("x"),
-                                       asPropList);
+    const int64_t single =
+        decodeCalls(OscBytes().str("/r").str(",ifs").i32(1).f32(0.5f).str("x"), asPropList);
     const int64_t triple = decodeCalls(OscBytes()
                                            .str("/r")
                                            .str(",ifsifsifs")
-                                           .i32(1).f32(0.5f).str("x")
-                                           .i32(1).f32(0.5f).str("x")
-                                           .i32(1).f32(0.5f).str("x"),
+                                           .i32(1)
+                                           .f32(0.5f)
+                                           .str("x")
+                                           .i32(1)
+                                           .f32(0.5f)
+                                           .str("x")
+                                           .i32(1)
+                                           .f32(0.5f)
+                                           .str("x"),
                                        asPropList);
     EXPECT_EQ((triple - single) / 6, 3);
     // The address and the container; with property lists, one key per
@@ -142,8 +144,7 @@ TEST_F(HostCallsTest, EachReceivedValueCostsAMakeAnAddAndARelease) {
   // names were interned with the type names.
   const Bytes message = OscBytes().str("/m").str(",");
   const int64_t alone = decodeCalls(message, false);
-  const int64_t bundled =
-      decodeCalls(testsupport::bundleHeader(1).element(message), false);
+  const int64_t bundled = decodeCalls(testsupport::bundleHeader(1).element(message), false);
   EXPECT_EQ(bundled - alone, 4);
 }
 

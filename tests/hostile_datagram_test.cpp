@@ -13,8 +13,8 @@
 namespace zephyx {
 namespace {
 
-using testsupport::Bytes;
 using testsupport::bundleHeader;
+using testsupport::Bytes;
 using testsupport::OscBytes;
 
 OscBytes message(const std::string& address, const std::string& tags) {
@@ -25,9 +25,7 @@ OscBytes message(const std::string& address, const std::string& tags) {
 
 // A message of exactly `size` bytes (a multiple of four, at least 16): an
 // address, ",b" and a blob filling the rest.
-Bytes blobMessage(size_t size) {
-  return message("/big", "b").blob(Bytes(size - 16, 0xab));
-}
+Bytes blobMessage(size_t size) { return message("/big", "b").blob(Bytes(size - 16, 0xab)); }
 
 // `depth` bundles, each the only element of the one around it, holding `inner`.
 Bytes nestedBundles(int depth, const Bytes& inner) {

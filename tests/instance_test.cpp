@@ -101,9 +101,9 @@ TEST_F(InstanceTest, EachMethodIndexReachesItsMethod) {
   OwnedValue listenPort = lingo("0");
   OwnedValue shape = lingo("0");
   OwnedValue handler = lingo("#onOsc");
-  EXPECT_EQ(format(object->call(MethodStartListening,
-                                {listenPort.get(), shape.get(), handler.get()})),
-            "1");
+  EXPECT_EQ(
+      format(object->call(MethodStartListening, {listenPort.get(), shape.get(), handler.get()})),
+      "1");
   EXPECT_TRUE(instance.listening);
   EXPECT_EQ(format(object->call(MethodStopListening)), "VOID");
   EXPECT_FALSE(instance.listening);

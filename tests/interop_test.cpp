@@ -63,7 +63,8 @@ class InteropOscdumpTest : public testsupport::LingoSessionFixture {
         // Probes sent before oscdump bound its port are lost without a
         // trace; only oscdump's line tells, so the answer is not checked.
         call("send", {"[\"/probe\"]"});
-        if (auto line = dump->readLine(milliseconds(100)); line && isProbe(withoutTimeStamp(*line))) {
+        if (auto line = dump->readLine(milliseconds(100));
+            line && isProbe(withoutTimeStamp(*line))) {
           return;
         }
       }
@@ -99,12 +100,10 @@ class InteropOscdumpTest : public testsupport::LingoSessionFixture {
 };
 
 TEST_F(InteropOscdumpTest, MessagesShowTheirTypesAndValues) {
-  EXPECT_EQ(shown({"[\"/synth/freq\", [#float32: 440.0, #int32: 1]]",
-                   "[\"/plain\", [7, -2.5, \"two words\"]]",
-                   "[\"/bare\"]"}),
-            (Lines{"/synth/freq fi 440.000000 1",
-                   "/plain ifs 7 -2.500000 \"two words\"",
-                   "/bare "}));
+  EXPECT_EQ(
+      shown({"[\"/synth/freq\", [#float32: 440.0, #int32: 1]]",
+             "[\"/plain\", [7, -2.5, \"two words\"]]", "[\"/bare\"]"}),
+      (Lines{"/synth/freq fi 440.000000 1", "/plain ifs 7 -2.500000 \"two words\"", "/bare "}));
 }
 
 TEST_F(InteropOscdumpTest, AnImmediateBundleShowsEachOfItsMessages) {
@@ -145,8 +144,8 @@ class InteropOscsendTest : public testsupport::ListeningFixture {
   // Every type oscsend can send, S included, with values that tell a 32-bit
   // float from a double and an unsigned MIDI word from a signed one.
   static Lines everyType() {
-    return {"/x", "ihfdsScmTFNI", "-5", "-6000000001", "0.1", "0.1",
-            "hello world", "sym", "x", "ff000001"};
+    return {"/x",  "ihfdsScmTFNI", "-5",  "-6000000001", "0.1",
+            "0.1", "hello world",  "sym", "x",           "ff000001"};
   }
   static Lines extremes() {
     return {"/ext", "iih", "2147483647", "-2147483648", "9223372036854775807"};
@@ -162,8 +161,7 @@ TEST_F(InteropOscsendTest, EveryTypeArrivesAsAList) {
   EXPECT_EQ(calls(),
             (Lines{"\"/x\", [-5, -6000000001.0, 0.10000000149011612, 0.1, \"hello world\", 120, "
                    "4278190081.0, 1, 0, 0, 0]",
-                   "\"/ext\", [2147483647, -2147483648, 9223372036854775808.0]",
-                   "\"/none\", []"}));
+                   "\"/ext\", [2147483647, -2147483648, 9223372036854775808.0]", "\"/none\", []"}));
 }
 
 TEST_F(InteropOscsendTest, EveryTypeArrivesAsAPropertyList) {

@@ -34,7 +34,8 @@ const std::string ExpectedMessageTable =
     "addRoute object me, string addressPattern, symbol cbHandler, *cbTarget\n"
     "removeRoute object me, string addressPattern\n";
 
-constexpr uint32_t ClassVersion = (VersionMajor << 24) | (VersionMinor << 16) | (VersionPatch << 8) | 0xC0;
+constexpr uint32_t ClassVersion =
+    (VersionMajor << 24) | (VersionMinor << 16) | (VersionPatch << 8) | 0xC0;
 
 class LibraryBoundaryTest : public testsupport::HostFixture {
  protected:
@@ -115,8 +116,8 @@ TEST_F(LibraryBoundaryTest, InterfaceObjectsBalanceTheirOwnersReferences) {
   ASSERT_EQ(instance.status, StatusOk);
   ASSERT_EQ(library->canUnloadNow(), StatusOk);
 
-  for (const HostGuid* id : {&hostids::Register, &hostids::MmXScript,
-                             &hostids::NotificationClient}) {
+  for (const HostGuid* id :
+       {&hostids::Register, &hostids::MmXScript, &hostids::NotificationClient}) {
     IMoaUnknown* object = nullptr;
     ASSERT_EQ(instance.getInterface(*id, reinterpret_cast<void**>(&object)), StatusOk);
     ASSERT_NE(object, nullptr);

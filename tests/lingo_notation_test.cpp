@@ -225,8 +225,12 @@ TEST_F(LingoFormat, SharedElementIsNotACycle) {
 
 TEST_F(LingoParse, Integers) {
   const std::vector<std::pair<std::string, int32_t>> cases = {
-      {"440", 440}, {"-3", -3}, {"0", 0}, {" \t\n7\r\n", 7},
-      {"2147483647", 2147483647}, {"-2147483648", std::numeric_limits<int32_t>::min()}};
+      {"440", 440},
+      {"-3", -3},
+      {"0", 0},
+      {" \t\n7\r\n", 7},
+      {"2147483647", 2147483647},
+      {"-2147483648", std::numeric_limits<int32_t>::min()}};
   for (const auto& [text, number] : cases) {
     LingoParseResult result = host.parse(text);
     ASSERT_TRUE(result.ok) << text << ": " << result.error;
@@ -239,8 +243,8 @@ TEST_F(LingoParse, Integers) {
 TEST_F(LingoParse, PointOrExponentMakesAFloat) {
   const double inf = std::numeric_limits<double>::infinity();
   const std::vector<std::pair<std::string, double>> cases = {
-      {"440.0", 440.0}, {"0.5", 0.5},  {"1e-04", 1e-4}, {"2e3", 2000.0}, {"2E+3", 2000.0},
-      {"-2.5", -2.5},   {"1e+20", 1e20}, {"INF", inf},   {"-INF", -inf},  {"5e-324", 5e-324}};
+      {"440.0", 440.0}, {"0.5", 0.5},    {"1e-04", 1e-4}, {"2e3", 2000.0}, {"2E+3", 2000.0},
+      {"-2.5", -2.5},   {"1e+20", 1e20}, {"INF", inf},    {"-INF", -inf},  {"5e-324", 5e-324}};
   for (const auto& [text, number] : cases) {
     LingoParseResult result = host.parse(text);
     ASSERT_TRUE(result.ok) << text << ": " << result.error;
@@ -373,12 +377,33 @@ TEST_F(LingoParse, AcceptsNestingUpToTheLimit) {
 
 TEST_F(LingoRoundTrip, CanonicalLiteralsAreReproduced) {
   const std::vector<std::string> literals = {
-      "440", "-3", "-2147483648", "0.5", "440.0", "1e-04", "-2.5", "1e+20", "INF", "-INF", "NAN",
-      "-0.0", "5e-324", "1.7976931348623157e+308", "0.30000000000000004",
-      "\"a \\\"b\\\" \\\\ \\x00\\x7f\\x1f \xc3\xa9\"", "#int32", "symbol(\"two words\")",
-      "symbol(\"\")", "VOID", "[]", "[:]", "[1, [2, [3]], []]",
-      "[#int32: 1, \"float32\": 0.5, #int32: [VOID, <bytes>]]", "[[:], [#a: [#b: [:]]]]",
-      "<bytes 41 00 c8>", "<bytes>"};
+      "440",
+      "-3",
+      "-2147483648",
+      "0.5",
+      "440.0",
+      "1e-04",
+      "-2.5",
+      "1e+20",
+      "INF",
+      "-INF",
+      "NAN",
+      "-0.0",
+      "5e-324",
+      "1.7976931348623157e+308",
+      "0.30000000000000004",
+      "\"a \\\"b\\\" \\\\ \\x00\\x7f\\x1f \xc3\xa9\"",
+      "#int32",
+      "symbol(\"two words\")",
+      "symbol(\"\")",
+      "VOID",
+      "[]",
+      "[:]",
+      "[1, [2, [3]], []]",
+      "[#int32: 1, \"float32\": 0.5, #int32: [VOID, <bytes>]]",
+      "[[:], [#a: [#b: [:]]]]",
+      "<bytes 41 00 c8>",
+      "<bytes>"};
   for (const std::string& literal : literals) {
     EXPECT_EQ(reformatted(literal), literal);
   }

@@ -27,9 +27,7 @@ using testsupport::UdpSender;
 
 class ReceiverTest : public testsupport::HostFixture {
  protected:
-  void SetUp() override {
-    table = makeTypeSymbolTable(&host.values());
-  }
+  void SetUp() override { table = makeTypeSymbolTable(&host.values()); }
   void TearDown() override {
     receiver.reset();
     delete table;

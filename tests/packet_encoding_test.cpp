@@ -17,8 +17,8 @@
 namespace zephyx::send {
 namespace {
 
-using testsupport::Bytes;
 using testsupport::bundleHeader;
+using testsupport::Bytes;
 using testsupport::hex;
 using testsupport::OscBytes;
 
@@ -65,68 +65,73 @@ class PacketEncodingTest : public testsupport::HostFixture {
 TEST_F(PacketEncodingTest, PlainListsAreTypedByLingoKind) {
   // The symbol leaves no trace; the nested list is an array.
   expectPacket("[\"/a\", [440, 0.5, [1, 2], #foo]]",
-             message("/a", "if[ii]").i32(440).f32(0.5f).i32(1).i32(2));
+               message("/a", "if[ii]").i32(440).f32(0.5f).i32(1).i32(2));
   expectPacket("[\"/kinds\", [VOID, \"text\", <bytes 01 02>, [], [#int32: 5]]]",
-             message("/kinds", "Nsb[]").str("text").blob({1, 2}));
+               message("/kinds", "Nsb[]").str("text").blob({1, 2}));
   expectPacket("[\"/floats\", [1e39, -1e39, 0.1]]",
-             message("/floats", "fff").f32(INFINITY).f32(-INFINITY).f32(0.1f));
+               message("/floats", "fff").f32(INFINITY).f32(-INFINITY).f32(0.1f));
 }
 
 TEST_F(PacketEncodingTest, PropertyListsForceTheType) {
-  expectPacket("[\"/a\", [#int32: 440, #float32: 0.5, #bool: 1, #array: [#int32: 1, #int32: 2], "
-             "#nil: 0]]",
-             message("/a", "ifT[ii]N").i32(440).f32(0.5f).i32(1).i32(2));
-  expectPacket("[\"/all\", [#int32: 7.6, #float32: 2, #string: \"s\", #blob: <bytes 01 02 03>, "
-             "#array: [1], #bool: 0, #char: 200, #double: 3, #infinitum: 0, #int64: -2.9, "
-             "#midi: 9452671, #nil: 0, #rgba: 4278190335.0, #time: 1]]",
-             message("/all", "ifsb[i]FcdIhmNrt")
-                 .i32(8)
-                 .f32(2.0f)
-                 .str("s")
-                 .blob({1, 2, 3})
-                 .i32(1)
-                 .u32(0xFFFFFFC8)
-                 .f64(3.0)
-                 .u64(static_cast<uint64_t>(-2))
-                 .raw({0x00, 0x90, 0x3C, 0x7F})
-                 .u32(0xFF0000FF)
-                 .u64(1));
+  expectPacket(
+      "[\"/a\", [#int32: 440, #float32: 0.5, #bool: 1, #array: [#int32: 1, #int32: 2], "
+      "#nil: 0]]",
+      message("/a", "ifT[ii]N").i32(440).f32(0.5f).i32(1).i32(2));
+  expectPacket(
+      "[\"/all\", [#int32: 7.6, #float32: 2, #string: \"s\", #blob: <bytes 01 02 03>, "
+      "#array: [1], #bool: 0, #char: 200, #double: 3, #infinitum: 0, #int64: -2.9, "
+      "#midi: 9452671, #nil: 0, #rgba: 4278190335.0, #time: 1]]",
+      message("/all", "ifsb[i]FcdIhmNrt")
+          .i32(8)
+          .f32(2.0f)
+          .str("s")
+          .blob({1, 2, 3})
+          .i32(1)
+          .u32(0xFFFFFFC8)
+          .f64(3.0)
+          .u64(static_cast<uint64_t>(-2))
+          .raw({0x00, 0x90, 0x3C, 0x7F})
+          .u32(0xFF0000FF)
+          .u64(1));
 }
 
 TEST_F(PacketEncodingTest, TypeNamesMayBeStringsAndUnknownNamesArePassedOver) {
   expectPacket("[\"/n\", [\"int32\": 1, #int32: 2, #integer: 3, \"INT32\": 4, #char: 65]]",
-             message("/n", "iiic").i32(1).i32(2).i32(4).u32(0x41));
+               message("/n", "iiic").i32(1).i32(2).i32(4).u32(0x41));
   expectPacket("[\"/n\", [#int32: 1, #int32: 1]]", message("/n", "ii").i32(1).i32(1));
 }
 
 TEST_F(PacketEncodingTest, ArraysHoldAnyContainerAndNest) {
   expectPacket("[\"/arr\", [#array: [#float32: 1, #array: [\"x\"]], #array: 5, #int32: 9]]",
-             message("/arr", "[f[s]][]i").f32(1.0f).str("x").i32(9));
+               message("/arr", "[f[s]][]i").f32(1.0f).str("x").i32(9));
   expectPacket("[\"/arr\", [[[[1]]], []]]", message("/arr", "[[[i]]][]").i32(1));
 }
 
 TEST_F(PacketEncodingTest, StringsAndBlobsArePaddedToFourBytes) {
   expectPacket("[\"/s\", [\"\", \"abc\", \"abcd\", \"abcde\"]]",
-             message("/s", "ssss").str("").str("abc").str("abcd").str("abcde"));
-  expectPacket("[\"/b\", [<bytes>, <bytes 01 02 03>, <bytes 01 02 03 04>, <bytes 01 02 03 04 05>]]",
-             message("/b", "bbbb").blob({}).blob({1, 2, 3}).blob({1, 2, 3, 4}).blob({1, 2, 3, 4, 5}));
-  expectPacket("[\"/b\", [#blob: <bytes 41 00 42>, #blob: \"abc\", #blob: \"a\\x00b\"]]",
-             message("/b", "bbb").blob({0x41, 0x00, 0x42}).blob({'a', 'b', 'c'}).blob({'a', 0, 'b'}));
+               message("/s", "ssss").str("").str("abc").str("abcd").str("abcde"));
+  expectPacket(
+      "[\"/b\", [<bytes>, <bytes 01 02 03>, <bytes 01 02 03 04>, <bytes 01 02 03 04 05>]]",
+      message("/b", "bbbb").blob({}).blob({1, 2, 3}).blob({1, 2, 3, 4}).blob({1, 2, 3, 4, 5}));
+  expectPacket(
+      "[\"/b\", [#blob: <bytes 41 00 42>, #blob: \"abc\", #blob: \"a\\x00b\"]]",
+      message("/b", "bbb").blob({0x41, 0x00, 0x42}).blob({'a', 'b', 'c'}).blob({'a', 0, 'b'}));
   expectPacket("[\"\", []]", OscBytes().str("").str(","));
 }
 
 TEST_F(PacketEncodingTest, NumbersBeyondTheirRangeSaturateOrBecomeInfinite) {
-  expectPacket("[\"/big\", [#int64: 1e300, #int64: -1e300, #int64: NAN, #float32: 1e39, "
-             "#time: 1.7e19, #time: 1e40, #midi: 4294967296.5, #rgba: -1]]",
-             message("/big", "hhhfttmr")
-                 .u64(0x7FFFFFFFFFFFFFFFull)
-                 .u64(0x8000000000000000ull)
-                 .u64(0)
-                 .f32(INFINITY)
-                 .u64(17000000000000000000ull)
-                 .u64(0xFFFFFFFFFFFFFFFFull)
-                 .u32(0)
-                 .u32(0xFFFFFFFF));
+  expectPacket(
+      "[\"/big\", [#int64: 1e300, #int64: -1e300, #int64: NAN, #float32: 1e39, "
+      "#time: 1.7e19, #time: 1e40, #midi: 4294967296.5, #rgba: -1]]",
+      message("/big", "hhhfttmr")
+          .u64(0x7FFFFFFFFFFFFFFFull)
+          .u64(0x8000000000000000ull)
+          .u64(0)
+          .f32(INFINITY)
+          .u64(17000000000000000000ull)
+          .u64(0xFFFFFFFFFFFFFFFFull)
+          .u32(0)
+          .u32(0xFFFFFFFF));
 }
 
 // Up to half a unit in the last place above FLT_MAX rounds to FLT_MAX;
@@ -149,7 +154,7 @@ TEST_F(PacketEncodingTest, BundlesNestWithTheirTimeTags) {
   const Bytes b = message("/b", "d").f64(0.5);
   const Bytes inner = bundleHeader(2).element(b);
   expectPacket("[1, [[\"/a\", [440]], [2.5, [[\"/b\", [#double: 0.5]]]]]]",
-             bundleHeader(1).element(a).element(inner));
+               bundleHeader(1).element(a).element(inner));
 }
 
 TEST_F(PacketEncodingTest, BundleTimeTagsComeFromIntegersAndFloats) {
@@ -164,7 +169,7 @@ TEST_F(PacketEncodingTest, BundleItemsThatAreNoMessageOrBundleArePassedOver) {
   const Bytes a = message("/a", "").bytes();
   const Bytes inner = bundleHeader(5).element(message("/in", "i").i32(1));
   expectPacket("[1, [[\"/a\"], #sym, [], 7, [:], [#x, [1]], [5, [[\"/in\", [1]]]]]]",
-             bundleHeader(1).element(a).element(inner));
+               bundleHeader(1).element(a).element(inner));
 }
 
 TEST_F(PacketEncodingTest, APropertyListIsReadByPosition) {
@@ -194,18 +199,17 @@ TEST_F(PacketEncodingTest, AnIncompletePacketIsNeverSent) {
 }
 
 TEST_F(PacketEncodingTest, ContainersOfTheWrongKindAreNeverSent) {
-  for (const char* literal : {"[\"/a\", 5]", "[\"/a\", \"text\"]", "[\"/a\", VOID]",
-                              "[1, 5]", "[1, [:]]", "[1, [[\"/a\", 5]]]",
-                              "[1, [[2, 5]]]"}) {
+  for (const char* literal : {"[\"/a\", 5]", "[\"/a\", \"text\"]", "[\"/a\", VOID]", "[1, 5]",
+                              "[1, [:]]", "[1, [[\"/a\", 5]]]", "[1, [[2, 5]]]"}) {
     expectNoPacket(literal);
   }
 }
 
 TEST_F(PacketEncodingTest, AListThatIsNeitherMessageNorBundleIsNeverSent) {
-  for (const char* literal : {"[]", "[#sym]", "[[1]]", "[VOID]", "[<bytes 01>]", "[:]", "5",
-                              "\"/a\"", "VOID",
-                              // read as a bundle by every receiver
-                              "[\"#a\", [1]]", "[1, [[\"#bundle\", [1]]]]"}) {
+  for (const char* literal :
+       {"[]", "[#sym]", "[[1]]", "[VOID]", "[<bytes 01>]", "[:]", "5", "\"/a\"", "VOID",
+        // read as a bundle by every receiver
+        "[\"#a\", [1]]", "[1, [[\"#bundle\", [1]]]]"}) {
     expectNoPacket(literal);
   }
 }

@@ -103,8 +103,7 @@ std::uint64_t doubleBits(double value) {
 // read past its end (a vector's spare capacity would hide one).
 class HeapPacket {
  public:
-  explicit HeapPacket(const Bytes& bytes)
-      : data_(new char[bytes.size()]), size_(bytes.size()) {
+  explicit HeapPacket(const Bytes& bytes) : data_(new char[bytes.size()]), size_(bytes.size()) {
     if (size_ > 0) {
       std::memcpy(data_.get(), bytes.data(), size_);
     }
@@ -120,9 +119,8 @@ class HeapPacket {
 std::string faultText(const char* fault) { return fault ? fault : "(none)"; }
 
 std::uint64_t walkMessage(const osc::ReceivedMessage& message) {
-  std::uint64_t sum = message.AddressPatternIsUInt32()
-                          ? message.AddressPatternAsUInt32()
-                          : std::strlen(message.AddressPattern());
+  std::uint64_t sum = message.AddressPatternIsUInt32() ? message.AddressPatternAsUInt32()
+                                                       : std::strlen(message.AddressPattern());
   sum += message.ArgumentCount();
   for (auto it = message.ArgumentsBegin(); it != message.ArgumentsEnd(); ++it) {
     switch (it->TypeTag()) {
@@ -204,9 +202,8 @@ std::uint64_t walkBundle(const osc::ReceivedBundle& bundle) {
 std::string oscpackFault(const HeapPacket& packet) {
   try {
     const osc::ReceivedPacket received(packet.data(), packet.size());
-    volatile std::uint64_t sum = received.IsBundle()
-                                     ? walkBundle(osc::ReceivedBundle(received))
-                                     : walkMessage(osc::ReceivedMessage(received));
+    volatile std::uint64_t sum = received.IsBundle() ? walkBundle(osc::ReceivedBundle(received))
+                                                     : walkMessage(osc::ReceivedMessage(received));
     (void)sum;
     return "";
   } catch (const std::exception& e) {
@@ -266,16 +263,17 @@ std::vector<Case> wellFormedMessages() {
                 be64(0x0123456789ABCDEFull), padded("sym")})},
       {"nested arrays", message("/a", ",[[i]]", {be32(7)})},
       {"empty array", message("/a", ",[]")},
-      {"arrays beside other arguments", message("/a", ",s[i[s]f]T", {padded("x"), be32(1), padded("yz"), be32(floatBits(2.0f))})},
+      {"arrays beside other arguments",
+       message("/a", ",s[i[s]f]T", {padded("x"), be32(1), padded("yz"), be32(floatBits(2.0f))})},
       {"blob of 0 bytes then an int", message("/b", ",bi", {blob({}), be32(9)})},
       {"blob of 3 bytes then an int", message("/b", ",bi", {blob({1, 2, 3}), be32(9)})},
       {"blob of 4 bytes then an int", message("/b", ",bi", {blob({1, 2, 3, 4}), be32(9)})},
       {"blob of 5 bytes then an int", message("/b", ",bi", {blob({1, 2, 3, 4, 5}), be32(9)})},
-      {"blob filling the message exactly", message("/b", ",b", {blob({'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'})})},
+      {"blob filling the message exactly",
+       message("/b", ",b", {blob({'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'})})},
       {"empty string arguments", message("/s", ",sSs", {padded(""), padded(""), padded("")})},
       {"string of 3 characters fills one word", message("/s", ",si", {padded("abc"), be32(1)})},
-      {"SuperCollider integer address",
-       join({raw("\0\0\0\x07"s), padded(",i"), be32(42)})},
+      {"SuperCollider integer address", join({raw("\0\0\0\x07"s), padded(",i"), be32(42)})},
       {"SuperCollider integer address alone", raw("\0\0\0\x07"s)},
       // oscpack only looks at the last byte of each word for the terminator.
       {"NUL inside a word does not end the address",
@@ -291,9 +289,8 @@ std::vector<Case> wellFormedBundles() {
       {"bundle holding messages",
        bundle({simpleMessage, message("/b", ",sf", {padded("hello"), be32(floatBits(0.5f))}),
                padded("/c")})},
-      {"nested bundles",
-       bundle({bundle({simpleMessage}), simpleMessage,
-               bundle({bundle({}), message("/deep", ",b", {blob({9, 9})})})})},
+      {"nested bundles", bundle({bundle({simpleMessage}), simpleMessage,
+                                 bundle({bundle({}), message("/deep", ",b", {blob({9, 9})})})})},
       {"bundle holding only an empty bundle", bundle({bundle({})})},
       {"any time tag", bundle({simpleMessage}, 0xFFFFFFFFFFFFFFFFull)},
   };
@@ -346,7 +343,8 @@ TEST(PacketValidation, RejectsArgumentDataPastTheEnd) {
   static const std::string tags[] = {"i", "f", "c", "r", "m", "h", "t", "d"};
   for (const std::string& tag : tags) {
     const bool eightBytes = tag == "h" || tag == "t" || tag == "d";
-    cases.push_back({"too little data for " + tag, eightBytes ? message("/a", "," + tag, {be32(0)}) : message("/a", "," + tag),
+    cases.push_back({"too little data for " + tag,
+                     eightBytes ? message("/a", "," + tag, {be32(0)}) : message("/a", "," + tag),
                      eightBytes ? "8-byte argument past end" : "4-byte argument past end"});
   }
   expectMalformed(cases);
@@ -354,7 +352,8 @@ TEST(PacketValidation, RejectsArgumentDataPastTheEnd) {
   expectMalformed({
       {"second int missing", message("/a", ",ii", {be32(1)}), "4-byte argument past end"},
       {"string without NUL", message("/a", ",s", {raw("abcd")}), "string argument not terminated"},
-      {"symbol without NUL", message("/a", ",S", {raw("abcdefgh")}), "string argument not terminated"},
+      {"symbol without NUL", message("/a", ",S", {raw("abcdefgh")}),
+       "string argument not terminated"},
       {"NUL inside the last word does not end a string", message("/a", ",s", {raw("ab\0c"s)}),
        "string argument not terminated"},
       {"string starting exactly at the end", message("/a", ",is", {be32(1)}),
@@ -365,16 +364,20 @@ TEST(PacketValidation, RejectsArgumentDataPastTheEnd) {
 TEST(PacketValidation, RejectsBlobsThatDoNotFit) {
   expectMalformed({
       {"size slot past the end", message("/a", ",b"), "blob size past end"},
-      {"size slot past the end after an int", message("/a", ",ib", {be32(1)}), "blob size past end"},
+      {"size slot past the end after an int", message("/a", ",ib", {be32(1)}),
+       "blob size past end"},
       {"declared 100 bytes, 4 present", message("/a", ",b", {be32(100), raw("abcd")}),
        "blob data past end"},
       {"declared 5 bytes, padding missing", message("/a", ",b", {be32(5), raw("abcd")}),
        "blob data past end"},
       {"declared the largest legal size", message("/a", ",b", {be32(0x7FFFFFFC), raw("abcd")}),
        "blob data past end"},
-      {"declared 0x7FFFFFFD", message("/a", ",b", {be32(0x7FFFFFFD), raw("abcd")}), "blob size too large"},
-      {"declared 0x80000000", message("/a", ",b", {be32(0x80000000), raw("abcd")}), "blob size too large"},
-      {"declared 0xFFFFFFFF", message("/a", ",b", {be32(0xFFFFFFFF), raw("abcd")}), "blob size too large"},
+      {"declared 0x7FFFFFFD", message("/a", ",b", {be32(0x7FFFFFFD), raw("abcd")}),
+       "blob size too large"},
+      {"declared 0x80000000", message("/a", ",b", {be32(0x80000000), raw("abcd")}),
+       "blob size too large"},
+      {"declared 0xFFFFFFFF", message("/a", ",b", {be32(0xFFFFFFFF), raw("abcd")}),
+       "blob size too large"},
       {"second blob past the end", message("/a", ",bb", {blob({1}), be32(8), raw("abcd")}),
        "blob data past end"},
   });
@@ -400,14 +403,17 @@ TEST(PacketValidation, RejectsMalformedBundles) {
       {"element size not a multiple of 4", join({bundleHeader(), be32(6), raw("/a\0\0xyzw"s)}),
        "element size not a multiple of 4"},
       {"bundle element size not a multiple of 4",
-       join({bundleHeader(), be32(18), bundleHeader(), raw("xyzw")}), "element size not a multiple of 4"},
-      {"element size past the end", join({bundleHeader(), be32(8), padded("/a")}), "past end of bundle"},
+       join({bundleHeader(), be32(18), bundleHeader(), raw("xyzw")}),
+       "element size not a multiple of 4"},
+      {"element size past the end", join({bundleHeader(), be32(8), padded("/a")}),
+       "past end of bundle"},
       {"element size 0xFFFFFFFC", join({bundleHeader(), be32(0xFFFFFFFC), padded("/a")}),
        "past end of bundle"},
       {"element size 0x80000000", join({bundleHeader(), be32(0x80000000), padded("/a")}),
        "past end of bundle"},
       {"zero-size element", join({bundleHeader(), be32(0)}), "empty message"},
-      {"zero-size element between good ones", bundle({simpleMessage, {}, simpleMessage}), "empty message"},
+      {"zero-size element between good ones", bundle({simpleMessage, {}, simpleMessage}),
+       "empty message"},
       {"element bundle shorter than 16", join({bundleHeader(), be32(4), raw("#abc")}),
        "shorter than 16"},
       {"malformed message in the element", bundle({simpleMessage, message("/a", ",i")}),
@@ -427,22 +433,23 @@ TEST(PacketValidation, FindsFaultsInsideNestedBundles) {
       {"bad message last in the deepest bundle", bundle({bundle({good, bundle({good, bad})})}),
        "blob data past end"},
       {"element overrunning its own bundle",
-       join({bundleHeader(), be32(static_cast<std::uint32_t>(overrunningInner.size())), overrunningInner,
-             be32(8), padded("/z"), padded("/y")}),
+       join({bundleHeader(), be32(static_cast<std::uint32_t>(overrunningInner.size())),
+             overrunningInner, be32(8), padded("/z"), padded("/y")}),
        "past end of bundle"},
   });
 }
 
 TEST(PacketValidation, LimitsBundleNesting) {
   expectWellFormed({{"nested as deep as allowed", nestedBundles(PacketMaxBundleDepth)}});
-  expectMalformed({{"nested one level too deep", nestedBundles(PacketMaxBundleDepth + 1),
-                    "nested too deep"}});
+  expectMalformed(
+      {{"nested one level too deep", nestedBundles(PacketMaxBundleDepth + 1), "nested too deep"}});
 }
 
 // Bytes and words that steer oscpack's parser into its corner cases.
-const char interestingBytes[] = {'\0', '#', ',', '[', ']', 's', 'S', 'b', 'i', 'd', 'h', 'T', '\x7F', '\xFF'};
-const std::uint32_t interestingWords[] = {0, 1, 4, 8, 12, 16, 100, 0x7FFFFFFC, 0x7FFFFFFD,
-                                          0x80000000, 0xFFFFFFFC, 0xFFFFFFFF};
+const char interestingBytes[] = {'\0', '#', ',', '[', ']', 's',    'S',
+                                 'b',  'i', 'd', 'h', 'T', '\x7F', '\xFF'};
+const std::uint32_t interestingWords[] = {
+    0, 1, 4, 8, 12, 16, 100, 0x7FFFFFFC, 0x7FFFFFFD, 0x80000000, 0xFFFFFFFC, 0xFFFFFFFF};
 
 Bytes mutate(Bytes packet, std::mt19937& random) {
   const int changes = std::uniform_int_distribution<int>(1, 3)(random);
@@ -457,8 +464,8 @@ Bytes mutate(Bytes packet, std::mt19937& random) {
         packet[anyByte(random)] = static_cast<char>(random());
         break;
       case 1:
-        packet[anyByte(random)] =
-            interestingBytes[std::uniform_int_distribution<std::size_t>(0, sizeof interestingBytes - 1)(random)];
+        packet[anyByte(random)] = interestingBytes[std::uniform_int_distribution<std::size_t>(
+            0, sizeof interestingBytes - 1)(random)];
         break;
       case 2: {
         const std::uint32_t value = interestingWords[std::uniform_int_distribution<std::size_t>(

@@ -12,8 +12,8 @@
 namespace zephyx {
 namespace {
 
-using testsupport::Bytes;
 using testsupport::bundleHeader;
+using testsupport::Bytes;
 using testsupport::OscBytes;
 
 class ReceiveTest : public testsupport::ListeningFixture {
@@ -141,14 +141,14 @@ TEST_F(ReceiveTest, BundlesAreFramedByMarkers) {
   ASSERT_EQ(listen(false), "1");
   const Bytes a = message("/a", "i").i32(1);
   const Bytes b = message("/b", "i").i32(2);
-  EXPECT_EQ(receive({bundleHeader(1).element(a).element(b)}),
-            (std::vector<std::string>{"#bundlestart, 1", "\"/a\", [1]", "\"/b\", [2]",
-                                      "#bundleend, 0"}));
+  EXPECT_EQ(
+      receive({bundleHeader(1).element(a).element(b)}),
+      (std::vector<std::string>{"#bundlestart, 1", "\"/a\", [1]", "\"/b\", [2]", "#bundleend, 0"}));
   const Bytes inner = bundleHeader(0x0000000500000007ull).element(b);
-  EXPECT_EQ(receive({bundleHeader(0x1234567800000000ull).element(a).element(inner).element(a)}),
-            (std::vector<std::string>{"#bundlestart, 0", "\"/a\", [1]", "#bundlestart, 7",
-                                      "\"/b\", [2]", "#bundleend, 0", "\"/a\", [1]",
-                                      "#bundleend, 0"}));
+  EXPECT_EQ(
+      receive({bundleHeader(0x1234567800000000ull).element(a).element(inner).element(a)}),
+      (std::vector<std::string>{"#bundlestart, 0", "\"/a\", [1]", "#bundlestart, 7", "\"/b\", [2]",
+                                "#bundleend, 0", "\"/a\", [1]", "#bundleend, 0"}));
   EXPECT_EQ(receive({bundleHeader(0xFFFFFFFF80000000ull)}),
             (std::vector<std::string>{"#bundlestart, -2147483648", "#bundleend, 0"}));
 }

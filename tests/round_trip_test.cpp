@@ -63,8 +63,8 @@ TEST_F(RoundTripTest, MessagesComeBackWithTheirStructure) {
 
 TEST_F(RoundTripTest, InsideBundlesToo) {
   for (const Case& c : Cases) {
-    const auto received =
-        roundTrip(std::string("[1, [[\"/rt\", ") + c.sent + "], [1, [[\"/in\", " + c.sent + "]]]]]", 6);
+    const auto received = roundTrip(
+        std::string("[1, [[\"/rt\", ") + c.sent + "], [1, [[\"/in\", " + c.sent + "]]]]]", 6);
     ASSERT_EQ(received.size(), 6u);
     EXPECT_EQ(received[0], "#bundlestart, 1");
     EXPECT_EQ(received[1], std::string("\"/rt\", ") + c.received) << c.sent;

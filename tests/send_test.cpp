@@ -13,8 +13,8 @@
 namespace zephyx {
 namespace {
 
-using testsupport::Bytes;
 using testsupport::bundleHeader;
+using testsupport::Bytes;
 using testsupport::hex;
 using testsupport::OscBytes;
 
@@ -25,9 +25,7 @@ class SendTest : public testsupport::LingoSessionFixture {
     aimAtCapture();
   }
 
-  void aimAtCapture() {
-    call("setDestination", {"\"127.0.0.1\"", std::to_string(capture.port())});
-  }
+  void aimAtCapture() { call("setDestination", {"\"127.0.0.1\"", std::to_string(capture.port())}); }
 
   // Sends the literal and expects exactly `expected` on the wire, once.
   void expectSent(const std::string& literal, const Bytes& expected) {
@@ -67,7 +65,8 @@ TEST_F(SendTest, ThePacketGoesOutAsEncoded) {
   expectSent("[\"/a\", [440, 0.5, [1, 2], #foo]]",
              message("/a", "if[ii]").i32(440).f32(0.5f).i32(1).i32(2));
   const Bytes b = message("/b", "d").f64(0.5);
-  expectSent("[1, [[2.5, [[\"/b\", [#double: 0.5]]]]]]", bundleHeader(1).element(bundleHeader(2).element(b)));
+  expectSent("[1, [[2.5, [[\"/b\", [#double: 0.5]]]]]]",
+             bundleHeader(1).element(bundleHeader(2).element(b)));
 }
 
 TEST_F(SendTest, BufferSizesOfZeroOrLessSendNothing) {

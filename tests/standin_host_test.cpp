@@ -441,15 +441,14 @@ StandInClass testClass() {
 TEST_F(StandInHostTest, CreateObjectMakesAnInstanceThatLivesAsLongAsItsInterfaces) {
   host.addClass(testClass());
   IMoaUnknown* object = nullptr;
-  ASSERT_EQ(host.broker().createObject(&TestClassId, &TestInterfaceId,
-                                       reinterpret_cast<void**>(&object)),
-            StatusOk);
+  ASSERT_EQ(
+      host.broker().createObject(&TestClassId, &TestInterfaceId, reinterpret_cast<void**>(&object)),
+      StatusOk);
   EXPECT_EQ(host.liveInstances(), 1);
   EXPECT_EQ(host.values().references(), 1) << "the creation callback took the value service";
 
   IMoaUnknown* second = nullptr;
-  ASSERT_EQ(object->queryInterface(&TestInterfaceId, reinterpret_cast<void**>(&second)),
-            StatusOk);
+  ASSERT_EQ(object->queryInterface(&TestInterfaceId, reinterpret_cast<void**>(&second)), StatusOk);
   object->release();
   EXPECT_EQ(host.liveInstances(), 1) << "the second interface still holds the instance";
   second->release();
@@ -457,12 +456,12 @@ TEST_F(StandInHostTest, CreateObjectMakesAnInstanceThatLivesAsLongAsItsInterface
   EXPECT_EQ(host.values().references(), 0) << "the destruction callback ran";
 
   const HostGuid otherClass = {{0}};
-  EXPECT_EQ(host.broker().createObject(&otherClass, &TestInterfaceId,
-                                       reinterpret_cast<void**>(&object)),
-            ResultNoClass);
-  EXPECT_EQ(host.broker().createObject(&TestClassId, &TestClassId,
-                                       reinterpret_cast<void**>(&object)),
-            ResultNoInterface);
+  EXPECT_EQ(
+      host.broker().createObject(&otherClass, &TestInterfaceId, reinterpret_cast<void**>(&object)),
+      ResultNoClass);
+  EXPECT_EQ(
+      host.broker().createObject(&TestClassId, &TestClassId, reinterpret_cast<void**>(&object)),
+      ResultNoInterface);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(host.liveInstances(), 0) << "an instance without an interface goes at once";
 }
@@ -471,9 +470,9 @@ TEST_F(StandInHostTest, AFailingCreationCallbackStillRunsTheDestructionCallback)
   host.addClass(testClass());
   host.broker().failService(hostids::ValueService, true);
   IMoaUnknown* object = nullptr;
-  EXPECT_NE(host.broker().createObject(&TestClassId, &TestInterfaceId,
-                                       reinterpret_cast<void**>(&object)),
-            StatusOk);
+  EXPECT_NE(
+      host.broker().createObject(&TestClassId, &TestInterfaceId, reinterpret_cast<void**>(&object)),
+      StatusOk);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(host.liveInstances(), 0);
   host.broker().failService(hostids::ValueService, false);

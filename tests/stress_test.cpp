@@ -27,8 +27,8 @@
 namespace zephyx {
 namespace {
 
-using testsupport::Bytes;
 using testsupport::bundleHeader;
+using testsupport::Bytes;
 using testsupport::OscBytes;
 using Texts = std::vector<std::string>;
 
@@ -47,9 +47,12 @@ std::vector<Bytes> floodMix() {
 
 // Every handler call the mix can cause in each shape.
 const std::set<std::string>& allowedCalls(bool asPropList) {
-  static const std::set<std::string> list = {
-      "\"/m\", [1, 2.5, \"text\"]", "\"/arr\", [[1, 2]]", "\"/blob\", [<bytes 01 02 03>]",
-      "#bundlestart, 1",           "#bundlestart, 7",    "#bundleend, 0"};
+  static const std::set<std::string> list = {"\"/m\", [1, 2.5, \"text\"]",
+                                             "\"/arr\", [[1, 2]]",
+                                             "\"/blob\", [<bytes 01 02 03>]",
+                                             "#bundlestart, 1",
+                                             "#bundlestart, 7",
+                                             "#bundleend, 0"};
   static const std::set<std::string> propList = {
       "\"/m\", [#int32: 1, #float32: 2.5, #string: \"text\"]",
       "\"/arr\", [#array: [#int32: 1, #int32: 2]]",
@@ -123,8 +126,8 @@ class Flood {
   std::vector<std::atomic<int>> ports_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  int allowed_ = 0;        // guarded by mutex_
-  bool stopping_ = false;  // guarded by mutex_
+  int allowed_ = 0;                   // guarded by mutex_
+  bool stopping_ = false;             // guarded by mutex_
   std::vector<std::thread> threads_;  // last: start once the members above exist
 };
 
@@ -132,7 +135,8 @@ class StressTest : public testsupport::ListeningFixture {
  protected:
   void SetUp() override {
     ListeningFixture::SetUp();
-    host.scriptContext().setHandler("onOther", [](const standin::HandlerCall&) { return StatusOk; });
+    host.scriptContext().setHandler("onOther",
+                                    [](const standin::HandlerCall&) { return StatusOk; });
   }
 
   std::string startOn(standin::LingoObject& target, int onPort, bool asPropList,
@@ -204,9 +208,12 @@ TEST_F(StressTest, TwoInstancesFloodedTogetherAreRestartedAndForgottenInTurn) {
 
   auto checkRound = [&](int round, bool firstListens, bool secondListens) {
     flood.allow(Burst);
-    ASSERT_TRUE(testsupport::pumpUntil(host, [&] {
-      return (!firstListens || callsOf("onOsc") > 0) && (!secondListens || callsOf("onOther") > 0);
-    })) << "round " << round;
+    ASSERT_TRUE(testsupport::pumpUntil(host,
+                                       [&] {
+                                         return (!firstListens || callsOf("onOsc") > 0) &&
+                                                (!secondListens || callsOf("onOther") > 0);
+                                       }))
+        << "round " << round;
     for (int pass = 0; pass < 2; ++pass) host.pump();
     if (!firstListens) {
       EXPECT_EQ(callsOf("onOsc"), 0u) << "round " << round;

@@ -52,23 +52,23 @@ TEST(ToolTest, InfoShowsTheClassAndTheRegisteredMessageTable) {
   EXPECT_EQ(info.status, 0);
   EXPECT_TRUE(contains(info.lines, "IMoaMmXScript"));
   EXPECT_TRUE(contains(info.lines, "IMoaNotificationClient"));
-  const std::vector<std::string> table = {"msgTable:",
-                                          std::string("xtra Zephyx -- version ") +
-                                              VersionMajorText + "." + VersionMinorText,
-                                          "new object me, *bufferSize",
-                                          "/forget object me",
-                                          "setDestination object me, string host, integer port",
-                                          "send object me, object messageOrBundle",
-                                          "startListening object me, integer port, integer "
-                                          "asPropList, symbol cbHandler, *cbTarget",
-                                          "stopListening object me",
-                                          "lastSender object me",
-                                          "reply object me, object messageOrBundle",
-                                          "sendFromListener object me, object messageOrBundle",
-                                          "addRoute object me, string addressPattern, symbol "
-                                          "cbHandler, *cbTarget",
-                                          "removeRoute object me, string addressPattern",
-                                          "safeForShockwave: 1"};
+  const std::vector<std::string> table = {
+      "msgTable:",
+      std::string("xtra Zephyx -- version ") + VersionMajorText + "." + VersionMinorText,
+      "new object me, *bufferSize",
+      "/forget object me",
+      "setDestination object me, string host, integer port",
+      "send object me, object messageOrBundle",
+      "startListening object me, integer port, integer "
+      "asPropList, symbol cbHandler, *cbTarget",
+      "stopListening object me",
+      "lastSender object me",
+      "reply object me, object messageOrBundle",
+      "sendFromListener object me, object messageOrBundle",
+      "addRoute object me, string addressPattern, symbol "
+      "cbHandler, *cbTarget",
+      "removeRoute object me, string addressPattern",
+      "safeForShockwave: 1"};
   ASSERT_GE(info.lines.size(), table.size());
   const std::vector<std::string> tail(info.lines.end() - static_cast<long>(table.size()),
                                       info.lines.end());
@@ -98,17 +98,18 @@ TEST(ToolTest, SendPrintsOneResultPerLiteral) {
   testsupport::UdpCapture capture;
   const std::string to = "127.0.0.1:" + std::to_string(capture.port());
   const ToolRun sent = run({"send", "--to", to, R"(["/synth/freq", [#float32: 440.0, #int32: 1]])",
-                        R"([1, [["/a", [1]], [2.5, [["/b", [#double: 0.5]]]]]])"});
+                            R"([1, [["/a", [1]], [2.5, [["/b", [#double: 0.5]]]]]])"});
   EXPECT_EQ(sent.status, 0);
   EXPECT_EQ(sent.lines, (std::vector<std::string>{"1", "1"}));
   auto first = capture.receive();
   ASSERT_TRUE(first.has_value());
-  EXPECT_EQ(testsupport::hex(*first),
-            testsupport::hex(testsupport::OscBytes().str("/synth/freq").str(",fi").f32(440.0f).i32(1)));
+  EXPECT_EQ(
+      testsupport::hex(*first),
+      testsupport::hex(testsupport::OscBytes().str("/synth/freq").str(",fi").f32(440.0f).i32(1)));
   EXPECT_TRUE(capture.receive().has_value());
 
-  const ToolRun mixed = run({"send", "--to", to, "--buffer-size", "16", R"(["/a"])",
-                         R"(["/a-much-longer-address"])"});
+  const ToolRun mixed = run(
+      {"send", "--to", to, "--buffer-size", "16", R"(["/a"])", R"(["/a-much-longer-address"])"});
   EXPECT_EQ(mixed.status, 1) << "any 0 makes the status 1";
   EXPECT_EQ(mixed.lines, (std::vector<std::string>{"1", "0"}));
 
@@ -120,14 +121,16 @@ TEST(ToolTest, SendPrintsOneResultPerLiteral) {
 TEST(ToolTest, AMalformedLiteralSendsNothing) {
   testsupport::UdpCapture capture;
   const ToolRun malformed = run({"send", "--to", "127.0.0.1:" + std::to_string(capture.port()),
-                             R"(["/fine"])", R"(["/a", [1, 2)"});
+                                 R"(["/fine"])", R"(["/a", [1, 2)"});
   EXPECT_EQ(malformed.status, 2);
-  EXPECT_TRUE(contains(malformed.lines, "expected ',' or ']' at position 12")) << malformed.lines.front();
+  EXPECT_TRUE(contains(malformed.lines, "expected ',' or ']' at position 12"))
+      << malformed.lines.front();
   const testsupport::Bytes sentinel = testsupport::OscBytes().str("/sentinel").str(",");
   testsupport::UdpSender().send(capture.port(), sentinel);
   const auto next = capture.receive();
   ASSERT_TRUE(next.has_value());
-  EXPECT_EQ(testsupport::hex(*next), testsupport::hex(sentinel)) << "not even the literal before it";
+  EXPECT_EQ(testsupport::hex(*next), testsupport::hex(sentinel))
+      << "not even the literal before it";
 }
 
 // Starts `listen` on a free port; its first handler call proves it listens.
@@ -170,7 +173,8 @@ TEST_F(ToolListenTest, CountStopsAfterExactlyThatManyCalls) {
   auto listener = listen({"--count", "5", "--proplist"});
   waitForProbe(*listener);
   sender.send(port, testsupport::OscBytes().str("/x").str(",is").i32(1).str("two"));
-  sender.send(port, testsupport::bundleHeader(1).element(testsupport::OscBytes().str("/y").str(",")));
+  sender.send(port,
+              testsupport::bundleHeader(1).element(testsupport::OscBytes().str("/y").str(",")));
   std::vector<std::string> lines = {"\"/probe\", [:]"};
   while (auto line = listener->readLine(Deadline)) lines.push_back(*line);
   EXPECT_EQ(listener->waitForExit(Deadline), 0);
@@ -211,7 +215,8 @@ TEST_F(ToolListenTest, ASignalStopsTheListenerCleanly) {
     auto early = listen({});
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     ::kill(early->pid(), signal);
-    EXPECT_EQ(early->waitForExit(Deadline), 0) << "signal " << signal << ": " << early->transcript();
+    EXPECT_EQ(early->waitForExit(Deadline), 0)
+        << "signal " << signal << ": " << early->transcript();
   }
 }
 #endif

@@ -37,8 +37,7 @@ const std::vector<Exchange>& exchanges() {
         R"(#rgba: 4278190335.0, #time: 1.0])"}},
       {R"([1, [["/zephyx/demo/first", [1]], [1, [["/zephyx/demo/nested", ["inner"]]]]]])",
        {R"(#bundlestart, 1)", R"("/zephyx/demo/first", [#int32: 1])", R"(#bundlestart, 1)",
-        R"("/zephyx/demo/nested", [#string: "inner"])", R"(#bundleend, 0)",
-        R"(#bundleend, 0)"}},
+        R"("/zephyx/demo/nested", [#string: "inner"])", R"(#bundleend, 0)", R"(#bundleend, 0)"}},
   };
   return all;
 }

@@ -151,8 +151,8 @@ Snapshot snapshot(standin::StandInHost& host) {
 }
 
 void printSnapshot(const char* when, const Snapshot& s) {
-  std::cout << when << ": VmRSS " << s.rssKiB << " KiB, live values " << s.liveValues
-            << ", blocks " << s.liveBlocks << ", instances " << s.liveInstances << "\n";
+  std::cout << when << ": VmRSS " << s.rssKiB << " KiB, live values " << s.liveValues << ", blocks "
+            << s.liveBlocks << ", instances " << s.liveInstances << "\n";
 }
 
 // Resident growth allowed after warm-up. The allocator keeps freed memory
@@ -209,15 +209,15 @@ int runSoak(const Options& options) {
   const Snapshot start = snapshot(host);
   Snapshot warm = start;
   bool warmTaken = false;
-  std::cout << "soak: " << soak.messages << " messages to 127.0.0.1:" << port << " at "
-            << soak.rate << " a second\n";
+  std::cout << "soak: " << soak.messages << " messages to 127.0.0.1:" << port << " at " << soak.rate
+            << " a second\n";
   printSnapshot("start", start);
 
   // The host loop: a pass about every millisecond, its call record emptied
   // after each, so that nothing is kept per message on this side.
   const auto begun = Clock::now();
-  const auto deadline =
-      begun + std::chrono::seconds(30) + std::chrono::milliseconds(2000LL * soak.messages / soak.rate);
+  const auto deadline = begun + std::chrono::seconds(30) +
+                        std::chrono::milliseconds(2000LL * soak.messages / soak.rate);
   PacedSender sender(port, soak.messages, soak.rate);
   bool senderDone = false;
   auto lastProgress = Clock::now();
@@ -282,8 +282,8 @@ int runSoak(const Options& options) {
   const long growth = end.rssKiB - warm.rssKiB;
   std::cout << "VmRSS growth after warm-up " << growth << " KiB (tolerance " << RssToleranceKiB
             << " KiB)\n"
-            << "left over after forget: " << (host.leakReport().empty() ? "nothing" : host.leakReport())
-            << "\n";
+            << "left over after forget: "
+            << (host.leakReport().empty() ? "nothing" : host.leakReport()) << "\n";
 
   int status = ExitSuccess;
   if (timedOut) {

@@ -50,7 +50,8 @@ const char Usage[] =
 }  // namespace
 
 int usageError(const std::string& message) {
-  std::cerr << "zephyx-host: " << message << "\n" << "try 'zephyx-host --help'\n";
+  std::cerr << "zephyx-host: " << message << "\n"
+            << "try 'zephyx-host --help'\n";
   return ExitUsage;
 }
 

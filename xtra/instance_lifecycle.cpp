@@ -37,8 +37,10 @@ HostStatus ZX_CALL createInstance(void* record) noexcept {
   sharedBroker.store(broker, std::memory_order_release);
   if (broker == nullptr) return ResultHostFailure;
   HostStatus status = takeService(broker, hostids::AppInfoService, &instance.hostAppInfo);
-  if (status == StatusOk) status = takeService(broker, hostids::ValueService, &instance.valueServices);
-  if (status == StatusOk) status = takeService(broker, hostids::ListService, &instance.listServices);
+  if (status == StatusOk)
+    status = takeService(broker, hostids::ValueService, &instance.valueServices);
+  if (status == StatusOk)
+    status = takeService(broker, hostids::ListService, &instance.listServices);
   if (status == StatusOk) {
     status = takeService(broker, hostids::ScriptContextSourceService, &instance.contextSource);
   }
@@ -76,14 +78,16 @@ void initialiseInstance(XtraInstance& instance, const MethodCall& call) {
   }
 
   // Without a receiver the instance simply never listens.
-  instance.receiver = new (std::nothrow) receive::ofxOscReceiver(instance.valueServices, sharedBroker);
+  instance.receiver =
+      new (std::nothrow) receive::ofxOscReceiver(instance.valueServices, sharedBroker);
 
   instance.listening = false;
   instance.bufferSize = DefaultBufferSize;
   if (call.argCount > 1 && call.args != nullptr && instance.valueServices != nullptr) {
     int32_t kind = KindVoid;
     instance.valueServices->valueType(&call.args[1], &kind);
-    if (kind == KindInteger) instance.valueServices->valueToInteger(&call.args[1], &instance.bufferSize);
+    if (kind == KindInteger)
+      instance.valueServices->valueToInteger(&call.args[1], &instance.bufferSize);
   }
 
   instance.destinationPort = DefaultDestinationPort;

@@ -41,8 +41,8 @@ HostStatus countClass(const HostGuid&, uint32_t, int32_t, CreateInstanceFn, Dest
   return StatusOk;
 }
 
-HostStatus countInterface(const HostGuid&, uint32_t, const HostGuid&, uint32_t,
-                          InterfaceCreatorFn, void* context) {
+HostStatus countInterface(const HostGuid&, uint32_t, const HostGuid&, uint32_t, InterfaceCreatorFn,
+                          void* context) {
   ++static_cast<InfoFill*>(context)->count;
   return StatusOk;
 }
@@ -101,7 +101,8 @@ ZX_EXPORT HostStatus ZX_CALL DllGetClassInfo(IHostMemory* allocator,
     if (allocator == nullptr) return ResultOutOfMemory;
     InfoFill fill{nullptr, 0};
     enumerateClass(nullptr, countClass, countInterface, &fill);
-    const auto size = static_cast<uint32_t>(static_cast<size_t>(fill.count + 1) * sizeof(ClassInterfaceInfo));
+    const auto size =
+        static_cast<uint32_t>(static_cast<size_t>(fill.count + 1) * sizeof(ClassInterfaceInfo));
     fill.entries = static_cast<ClassInterfaceInfo*>(allocator->allocate(size));
     if (fill.entries == nullptr) return ResultOutOfMemory;
     *out = fill.entries;
@@ -119,8 +120,7 @@ ZX_EXPORT HostStatus ZX_CALL DllGetClassObject(const void*, const void*, void**)
 }
 
 ZX_EXPORT HostStatus ZX_CALL DllCanUnloadNow() noexcept {
-  return liveInterfaceCount.load(std::memory_order_acquire) == 0 ? StatusOk
-                                                                  : ResultObjectsAlive;
+  return liveInterfaceCount.load(std::memory_order_acquire) == 0 ? StatusOk : ResultObjectsAlive;
 }
 
 }  // namespace zephyx::xtra

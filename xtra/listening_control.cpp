@@ -30,8 +30,7 @@ void registerClient(XtraInstance& instance, TStdXtra_IMoaMmXScript* script) {
                                        client.out());
   if (!client) return;
   IMoaMmXScript* refcon = script;
-  if (instance.notificationServices->registerNotificationClient(client.get(), refcon) !=
-      StatusOk) {
+  if (instance.notificationServices->registerNotificationClient(client.get(), refcon) != StatusOk) {
     return;
   }
   instance.notificationClient = client.take();
@@ -44,7 +43,8 @@ void endRegistration(XtraInstance& instance) {
   // Taken out of the record first: the releases may end the instance.
   auto client = InterfaceRef<IMoaNotificationClient>::adopt(
       std::exchange(instance.notificationClient, nullptr));
-  auto refcon = InterfaceRef<IMoaMmXScript>::adopt(std::exchange(instance.notificationRefcon, nullptr));
+  auto refcon =
+      InterfaceRef<IMoaMmXScript>::adopt(std::exchange(instance.notificationRefcon, nullptr));
   if (client && instance.notificationServices != nullptr) {
     instance.notificationServices->unregisterNotificationClient(client.get());
   }
@@ -86,8 +86,8 @@ void startListeningFromCall(XtraInstance& instance, MethodCall& call,
     instance.hasTarget = true;
   }
 
-  instance.listening = instance.receiver->startReceiving(port, asPropList != 0, isModernHost,
-                                                         instance.typeSymbols);
+  instance.listening =
+      instance.receiver->startReceiving(port, asPropList != 0, isModernHost, instance.typeSymbols);
   if (!instance.listening) {
     setResultText(instance, call, instance.receiver->lastError());
     return;
@@ -114,8 +114,7 @@ void deliverQueuedItems(TStdXtra_IMoaMmXScript* script, IMoaNotificationClient* 
   const auto scriptRef = InterfaceRef<TStdXtra_IMoaMmXScript>::retain(script);
   const auto clientRef = InterfaceRef<IMoaNotificationClient>::retain(client);
   const bool hasTarget = instance.hasTarget;
-  const OwnedValue target =
-      hasTarget ? OwnedValue::retain(values, instance.target) : OwnedValue();
+  const OwnedValue target = hasTarget ? OwnedValue::retain(values, instance.target) : OwnedValue();
   const auto guard = InterfaceRef<IHostCallGuard>::retain(instance.callGuard);
 
   CallGuardState state{};
@@ -132,8 +131,8 @@ void deliverQueuedItems(TStdXtra_IMoaMmXScript* script, IMoaNotificationClient* 
     noteSender(instance, item->sender);
     const ChosenHandler route = routeFor(instance, item->head.get());
     const bool withTarget = route.routed ? route.hasTarget : hasTarget;
-    const HostValue args[3] = {route.routed ? route.target.get() : target.get(),
-                               item->head.get(), item->body.get()};
+    const HostValue args[3] = {route.routed ? route.target.get() : target.get(), item->head.get(),
+                               item->body.get()};
     const HostSymbol handler = route.routed ? route.handler : instance.handlerSymbol;
     if (instance.scriptContext != nullptr) {
       instance.scriptContext->callHandler(handler, withTarget ? 3 : 2, withTarget ? args : args + 1,

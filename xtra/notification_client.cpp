@@ -7,7 +7,7 @@
 namespace zephyx::xtra {
 
 HostStatus ZX_CALL TStdXtra_IMoaNotificationClient::notify(const HostGuid*, void*,
-                                                          void* refcon) noexcept {
+                                                           void* refcon) noexcept {
   if (refcon == nullptr) return StatusOk;
   auto* script = static_cast<TStdXtra_IMoaMmXScript*>(static_cast<IMoaMmXScript*>(refcon));
   neverThrow([&] { deliverQueuedItems(script, this); });

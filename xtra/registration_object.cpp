@@ -40,8 +40,8 @@ HostStatus ZX_CALL TStdXtra_IMoaRegister::register_(IHostRegistryCache* cache,
     status = entry->putEntryValue(RegistryKindText, table, 0, "msgTable");
     if (status == StatusOk) {
       const uint8_t safeForShockwave = 1;
-      status = entry->putEntryValue(RegistryKindBoolean, &safeForShockwave,
-                                    sizeof safeForShockwave, "safeForShockwave");
+      status = entry->putEntryValue(RegistryKindBoolean, &safeForShockwave, sizeof safeForShockwave,
+                                    "safeForShockwave");
     }
     memory->freeMemory(table);
     return status;

@@ -6,7 +6,8 @@
 
 namespace zephyx::xtra {
 
-class TStdXtra_IMoaRegister final : public XtraInterfaceObject<TStdXtra_IMoaRegister, IMoaRegister> {
+class TStdXtra_IMoaRegister final
+    : public XtraInterfaceObject<TStdXtra_IMoaRegister, IMoaRegister> {
  public:
   explicit TStdXtra_IMoaRegister(XtraInstance* ownerInstance)
       : XtraInterfaceObject(ownerInstance) {}

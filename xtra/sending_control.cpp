@@ -7,9 +7,8 @@
 namespace zephyx::xtra {
 
 send::SendContext sendContextOf(const XtraInstance& instance) {
-  return send::SendContext{instance.valueServices, instance.listServices,
-                           instance.objectServices, instance.header.memory,
-                           instance.typeSymbols};
+  return send::SendContext{instance.valueServices, instance.listServices, instance.objectServices,
+                           instance.header.memory, instance.typeSymbols};
 }
 
 void setDestinationFromCall(XtraInstance& instance, const MethodCall& call) {

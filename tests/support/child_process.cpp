@@ -196,7 +196,8 @@ std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds wait) {
   const auto end = Clock::now() + wait;
   // Reading keeps a talkative program from blocking on a full pipe; the
   // output ends when the program does.
-  while (!outputEnded_ && Clock::now() < end) fill(std::chrono::milliseconds(millisecondsLeft(end)));
+  while (!outputEnded_ && Clock::now() < end)
+    fill(std::chrono::milliseconds(millisecondsLeft(end)));
   while (!reap(false)) {
     if (Clock::now() >= end) return std::nullopt;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -25,8 +25,10 @@ void appendQuoted(const std::string& argument, std::string* line) {
       ++backslashes;
       continue;
     }
-    if (c == '"') *line += std::string(backslashes * 2 + 1, '\\');
-    else *line += std::string(backslashes, '\\');
+    if (c == '"')
+      *line += std::string(backslashes * 2 + 1, '\\');
+    else
+      *line += std::string(backslashes, '\\');
     backslashes = 0;
     *line += c;
   }
@@ -104,8 +106,7 @@ bool ChildProcess::ended() const {
 
 bool ChildProcess::reap(bool block) {
   if (exitCode_) return true;
-  if (::WaitForSingleObject(static_cast<HANDLE>(process_), block ? INFINITE : 0) !=
-      WAIT_OBJECT_0) {
+  if (::WaitForSingleObject(static_cast<HANDLE>(process_), block ? INFINITE : 0) != WAIT_OBJECT_0) {
     return false;
   }
   DWORD code = 0;

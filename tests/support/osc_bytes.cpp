@@ -12,7 +12,8 @@ OscBytes& OscBytes::str(const std::string& text) {
 }
 
 OscBytes& OscBytes::u32(uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) bytes_.push_back(static_cast<uint8_t>(value >> shift));
+  for (int shift = 24; shift >= 0; shift -= 8)
+    bytes_.push_back(static_cast<uint8_t>(value >> shift));
   return *this;
 }
 

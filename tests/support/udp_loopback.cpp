@@ -79,16 +79,14 @@ std::optional<Bytes> UdpCapture::receive(std::chrono::milliseconds wait) {
   Bytes datagram(65536);
   sockaddr_in source{};
   socklen_t length = sizeof source;
-  const DatagramSize size =
-      ::recvfrom(socket_, reinterpret_cast<char*>(datagram.data()),
-                 static_cast<DatagramSize>(datagram.size()), 0,
-                 reinterpret_cast<sockaddr*>(&source), &length);
+  const DatagramSize size = ::recvfrom(socket_, reinterpret_cast<char*>(datagram.data()),
+                                       static_cast<DatagramSize>(datagram.size()), 0,
+                                       reinterpret_cast<sockaddr*>(&source), &length);
   if (size < 0) return std::nullopt;
   lastSourcePort_ = ntohs(source.sin_port);
   datagram.resize(static_cast<size_t>(size));
   return datagram;
 }
-
 
 UdpSender::UdpSender() {
   socket_ = static_cast<int>(::socket(AF_INET, SOCK_DGRAM, 0));
@@ -103,8 +101,8 @@ void UdpSender::send(int port, const Bytes& datagram) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(static_cast<uint16_t>(port));
   ::sendto(socket_, reinterpret_cast<const char*>(datagram.data()),
-           static_cast<DatagramSize>(datagram.size()), 0,
-           reinterpret_cast<sockaddr*>(&address), sizeof address);
+           static_cast<DatagramSize>(datagram.size()), 0, reinterpret_cast<sockaddr*>(&address),
+           sizeof address);
 }
 
 int freeUdpPort() {
