@@ -51,9 +51,18 @@ void report(const char* path, int shape, int64_t items, const NullHost* host) {
   std::printf("\n");
 }
 
-// The dump's name, made before the statistics are zeroed.
-std::string dumpName(const char* path, int shape) {
-  return std::string(path) + " " + ShapeKeys[shape];
+// Runs `work` for the warm-up, then Iterations times between zeroed and
+// dumped statistics, the dump named after the path and packet; the null
+// host's calls, if given, are counted from the measured runs only.
+template <typename Work>
+void countInstructions(const char* path, int shape, NullHost* host, Work&& work) {
+  for (int i = 0; i < WarmUp; ++i) work();
+  // Named before the statistics are zeroed, so that naming is not counted.
+  const std::string name = std::string(path) + " " + ShapeKeys[shape];
+  if (host != nullptr) host->resetCalls();
+  CALLGRIND_ZERO_STATS;
+  for (int i = 0; i < Iterations; ++i) work();
+  CALLGRIND_DUMP_STATS_AT(name.c_str());
 }
 
 bool measureEncode(int shape) {
@@ -64,26 +73,15 @@ bool measureEncode(int shape) {
     return false;
   }
   std::vector<char> buffer(4096);
-  const auto encode = [&] {
+  countInstructions("encode", shape, &packet.host, [&] {
     send::PacketWriter writer(buffer.data(), buffer.size());
     sink = sink + send::encodePacket(packet.context(), writer, packet.value);
-  };
-  for (int i = 0; i < WarmUp; ++i) encode();
-  std::string name = dumpName("encode", shape);
-  packet.host.resetCalls();
-  CALLGRIND_ZERO_STATS;
-  for (int i = 0; i < Iterations; ++i) encode();
-  CALLGRIND_DUMP_STATS_AT(name.c_str());
+  });
   report("encode", shape, 0, &packet.host);
 
-  const auto write = [&] {
+  countInstructions("oscpack-write", shape, nullptr, [&] {
     sink = sink + static_cast<int64_t>(writeDirect(shape, buffer.data(), buffer.size()));
-  };
-  for (int i = 0; i < WarmUp; ++i) write();
-  name = dumpName("oscpack-write", shape);
-  CALLGRIND_ZERO_STATS;
-  for (int i = 0; i < Iterations; ++i) write();
-  CALLGRIND_DUMP_STATS_AT(name.c_str());
+  });
   report("oscpack-write", shape, 0, nullptr);
   return true;
 }
@@ -96,32 +94,20 @@ bool measureDecode(int shape) {
   const std::vector<char> packet = directPacket(shape);
   // The queue is emptied after each packet, as a host loop that keeps up
   // would: the pop and the items' release are part of the path.
-  for (int i = 0; i < WarmUp; ++i) {
-    receiver.process(packet);
-    receiver.drain();
-  }
-  std::string name = dumpName("decode", shape);
-  null.resetCalls();
   int64_t items = 0;
-  CALLGRIND_ZERO_STATS;
-  for (int i = 0; i < Iterations; ++i) {
+  countInstructions("decode", shape, &null, [&] {
     receiver.process(packet);
-    items += receiver.drain();
-  }
-  CALLGRIND_DUMP_STATS_AT(name.c_str());
+    items = receiver.drain();
+  });
   if (receiver.datagramsRejected() != 0 || items == 0) {
     std::fprintf(stderr, "%s: the packet was not decoded\n", ShapeKeys[shape]);
     return false;
   }
-  report("decode", shape, items / Iterations, &null);
+  report("decode", shape, items, &null);
 
   const auto size = static_cast<osc::osc_bundle_element_size_t>(packet.size());
-  const auto walk = [&] { sink = sink + walkElement(osc::ReceivedPacket(packet.data(), size)); };
-  for (int i = 0; i < WarmUp; ++i) walk();
-  name = dumpName("oscpack-walk", shape);
-  CALLGRIND_ZERO_STATS;
-  for (int i = 0; i < Iterations; ++i) walk();
-  CALLGRIND_DUMP_STATS_AT(name.c_str());
+  countInstructions("oscpack-walk", shape, nullptr,
+                    [&] { sink = sink + walkElement(osc::ReceivedPacket(packet.data(), size)); });
   report("oscpack-walk", shape, 0, nullptr);
   return true;
 }

@@ -12,15 +12,7 @@ objdump=$2
 nm=$3
 here=$(cd "$(dirname "$0")" && pwd)
 
-failures=0
-check() {  # NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1"
-  else
-    echo "FAILED: $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+. "$(dirname "$0")/check.sh"
 
 archive_name=$(basename "$archive")
 version=$(sed -n 's/^Zephyx-\([0-9][0-9.]*[0-9]\)-win32\.zip$/\1/p' <<<"$archive_name")

@@ -14,15 +14,7 @@ nm=$3
 dll=$4
 shift 4
 
-failures=0
-check() {  # NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1"
-  else
-    echo "FAILED: $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+. "$(dirname "$0")/check.sh"
 
 headers=$("$objdump" -p "$dll")
 check "$(basename "$dll") is $format" "$format" \

@@ -17,15 +17,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-check() {  # NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1"
-  else
-    echo "FAILED: $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+. "$(dirname "$0")/check.sh"
 
 if [ ! -x "$native_host" ]; then
   echo "FAILED: no native $native_host (build the default preset first)"

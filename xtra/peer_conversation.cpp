@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "common/never_throw.h"
 #include "common/owned_value.h"
 #include "receive/ofx_osc_receiver.h"
 #include "send/destination.h"
@@ -12,8 +11,9 @@
 namespace zephyx::xtra {
 namespace {
 
-// The listening socket towards one peer. Opening checks that the instance
-// still listens, and resolves the peer when it is given by name.
+// The listening socket towards one peer: it opens only while the instance
+// listens (null receiver otherwise), and resolves the peer when it is
+// given by name.
 class ListenerSink final : public send::DatagramSink {
  public:
   // To the peer at `address` and `port`.
@@ -27,35 +27,17 @@ class ListenerSink final : public send::DatagramSink {
     if (receiver_ == nullptr || !receiver_->running()) return false;
     return host_ == nullptr || send::resolveDestination(host_, port_, &address_);
   }
+  // Whether it left is not examined, as for send's own socket.
   void send(const char* data, size_t size) override {
-    sent_ = receiver_->sendFromListeningSocket(address_, port_, data, size);
+    receiver_->sendFromListeningSocket(address_, port_, data, size);
   }
-  bool sent() const { return sent_; }
 
  private:
   receive::ofxOscReceiver* receiver_;
   const char* host_ = nullptr;
   uint32_t address_ = 0;
   int32_t port_;
-  bool sent_ = false;
 };
-
-// The answer of reply and sendFromListener: 1 when the socket took the
-// whole packet, else 0.
-void sendThrough(XtraInstance& instance, MethodCall& call, ListenerSink& sink) {
-  bool sent = false;
-  if (call.argCount > 1 && call.args != nullptr) {
-    sent = neverThrow(false, [&] {
-      return send::sendPacket(sendContextOf(instance), instance.bufferSize, call.args[1], sink) &&
-             sink.sent();
-    });
-  }
-  instance.valueServices->integerToValue(sent ? 1 : 0, &call.result);
-}
-
-bool listening(const XtraInstance& instance) {
-  return instance.listening && instance.receiver != nullptr && instance.receiver->running();
-}
 
 }  // namespace
 
@@ -91,17 +73,15 @@ void lastSenderFromCall(XtraInstance& instance, MethodCall& call) {
 }
 
 void replyFromCall(XtraInstance& instance, MethodCall& call) {
-  if (instance.valueServices == nullptr) return;
-  ListenerSink sink(listening(instance) && instance.hasLastSender ? instance.receiver : nullptr,
+  ListenerSink sink(instance.listening && instance.hasLastSender ? instance.receiver : nullptr,
                     instance.lastSenderAddress, instance.lastSenderPort);
-  sendThrough(instance, call, sink);
+  answerSend(instance, call, sink);
 }
 
 void sendFromListenerFromCall(XtraInstance& instance, MethodCall& call) {
-  if (instance.valueServices == nullptr) return;
-  ListenerSink sink(listening(instance) ? instance.receiver : nullptr, instance.destinationHost,
+  ListenerSink sink(instance.listening ? instance.receiver : nullptr, instance.destinationHost,
                     instance.destinationPort);
-  sendThrough(instance, call, sink);
+  answerSend(instance, call, sink);
 }
 
 }  // namespace zephyx::xtra

@@ -21,18 +21,22 @@ void setDestinationFromCall(XtraInstance& instance, const MethodCall& call) {
   if (call.argCount > 2) values->valueToInteger(&call.args[2], &instance.destinationPort);
 }
 
-void sendFromCall(XtraInstance& instance, MethodCall& call) {
+void answerSend(XtraInstance& instance, MethodCall& call, send::DatagramSink& sink) {
   IHostValues* values = instance.valueServices;
   if (values == nullptr) return;
   bool sent = false;
   if (call.argCount > 1 && call.args != nullptr) {
     // Whatever fails while sending, the script still gets its 0.
     sent = neverThrow(false, [&] {
-      send::TransmitSocket socket(instance.destinationHost, instance.destinationPort);
-      return send::sendPacket(sendContextOf(instance), instance.bufferSize, call.args[1], socket);
+      return send::sendPacket(sendContextOf(instance), instance.bufferSize, call.args[1], sink);
     });
   }
   values->integerToValue(sent ? 1 : 0, &call.result);
+}
+
+void sendFromCall(XtraInstance& instance, MethodCall& call) {
+  send::TransmitSocket socket(instance.destinationHost, instance.destinationPort);
+  answerSend(instance, call, socket);
 }
 
 }  // namespace zephyx::xtra

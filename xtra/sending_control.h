@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/moa_mm_xscript.h"
+#include "send/datagram_sink.h"
 #include "send/send_context.h"
 #include "xtra/xtra_instance.h"
 
@@ -15,6 +16,11 @@ send::SendContext sendContextOf(const XtraInstance& instance);
 // host text (at most 255 bytes) and the port; nothing is resolved until
 // the next send. A missing argument leaves its field unchanged.
 void setDestinationFromCall(XtraInstance& instance, const MethodCall& call);
+
+// The packet of call.args[1] through `sink`, built with the instance's
+// buffer size; the result is 1 when the whole packet was handed to the
+// sink, else 0 and nothing is sent. For send and its kin.
+void answerSend(XtraInstance& instance, MethodCall& call, send::DatagramSink& sink);
 
 // Lingo `send object me, object messageOrBundle`: the result is 1 when the
 // whole packet was handed to the socket, else 0 and nothing is sent.
