@@ -11,7 +11,7 @@
 #include "host/host_ids.h"
 #include "osc/OscOutboundPacketStream.h"
 #include "osc/OscReceivedElements.h"
-#include "receive/message_conversion.h"
+#include "receive/packet_decoding.h"
 #include "receive/packet_validation.h"
 #include "send/packet_sender.h"
 #include "standin/lingo_object.h"
@@ -59,15 +59,17 @@ void BM_ReceiveMessage(benchmark::State& state) {
   standin::StandInHost host;
   std::unique_ptr<TypeSymbolTable> table(makeTypeSymbolTable(&host.values()));
   const std::vector<char> packet = typicalMessage();
-  const ConversionSettings settings{state.range(0) != 0, true, table.get()};
+  const ReceiveSettings settings{&host.broker(), state.range(0) != 0, true, table.get()};
+  // Taken once, as the receiving thread takes them when it starts.
+  const ReceivingServices services(&host.broker());
   for (auto _ : state) {
-    ReceivingServices services(&host.broker());
-    if (!isWellFormedPacket(packet.data(), packet.size())) state.SkipWithError("malformed");
-    osc::ReceivedPacket received(packet.data(),
-                                 static_cast<osc::osc_bundle_element_size_t>(packet.size()));
-    const ReceivedItem item(&host.values(),
-                            convertMessage(osc::ReceivedMessage(received), settings, services));
-    benchmark::DoNotOptimize(item.head.get());
+    DatagramItems items(&host.values(), Sender{});
+    if (decodePacket(packet.data(), packet.size(), settings, services, items) !=
+        DecodeResult::Decoded) {
+      state.SkipWithError("not decoded");
+    }
+    benchmark::DoNotOptimize(items.items()[0].head);
+    items.giveBack();
   }
   state.SetItemsProcessed(state.iterations());
   state.SetLabel(state.range(0) != 0 ? "property list" : "list");

@@ -144,7 +144,7 @@ StreamResult streamIntoZephyx(int rate, double seconds, Latency* latency, int re
     return result;
   }
   const receive::ofxOscReceiver* receiver =
-      static_cast<xtra::TStdXtra_IMoaMmXScript*>(object->script())->owner->receiver;
+      static_cast<xtra::TStdXtra_IMoaMmXScript*>(object->script())->owner->held->receiver.get();
   const int socketFd = udpSocketOnPort(port);
   if (receiveBuffer > 0 && socketFd >= 0) {
     ::setsockopt(socketFd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);

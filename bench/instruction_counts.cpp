@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "common/type_symbol_table.h"
-#include "direct_receiver.h"
+#include "direct_decoding.h"
 #include "null_host.h"
 #include "null_host_packet.h"
 #include "oscpack_walk.h"
@@ -89,8 +89,7 @@ bool measureEncode(int shape) {
 bool measureDecode(int shape) {
   NullHost null;
   std::unique_ptr<TypeSymbolTable> table(makeTypeSymbolTable(null.values()));
-  receive::ofxOscReceiver::BrokerSource broker{null.broker()};
-  DirectReceiver receiver(null.values(), broker, table.get());
+  DirectDecoding receiver(null.broker(), null.values(), table.get());
   const std::vector<char> packet = directPacket(shape);
   // The queue is emptied after each packet, as a host loop that keeps up
   // would: the pop and the items' release are part of the path.

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "core_class.h"
-#include "direct_receiver.h"
+#include "direct_decoding.h"
 #include "end_to_end.h"
 #include "host/host_ids.h"
 #include "loopback_support.h"
@@ -161,7 +161,7 @@ void BM_SendPersistentSocket(benchmark::State& state) {
 
 // ---- 3. Decoding ----------------------------------------------------------
 
-void decodeLoop(benchmark::State& state, DirectReceiver& receiver) {
+void decodeLoop(benchmark::State& state, DirectDecoding& receiver) {
   const std::vector<char> packet = directPacket(static_cast<int>(state.range(0)));
   int64_t pending = 0;
   for (auto _ : state) {
@@ -181,16 +181,14 @@ void decodeLoop(benchmark::State& state, DirectReceiver& receiver) {
 void BM_DecodeZephyx(benchmark::State& state) {
   standin::StandInHost host;
   std::unique_ptr<TypeSymbolTable> table(makeTypeSymbolTable(&host.values()));
-  receive::ofxOscReceiver::BrokerSource broker{&host.broker()};
-  DirectReceiver receiver(&host.values(), broker, table.get());
+  DirectDecoding receiver(&host.broker(), &host.values(), table.get());
   decodeLoop(state, receiver);
 }
 
 void BM_DecodeNullHost(benchmark::State& state) {
   NullHost null;
   std::unique_ptr<TypeSymbolTable> table(makeTypeSymbolTable(null.values()));
-  receive::ofxOscReceiver::BrokerSource broker{null.broker()};
-  DirectReceiver receiver(null.values(), broker, table.get());
+  DirectDecoding receiver(null.broker(), null.values(), table.get());
   decodeLoop(state, receiver);
 }
 
@@ -256,7 +254,7 @@ void deliverLoop(benchmark::State& state, const std::vector<std::string>& routes
     state.SkipWithError("cannot listen");
     return;
   }
-  const receive::ofxOscReceiver* receiver = world.instance().receiver;
+  const receive::ofxOscReceiver* receiver = world.instance().held->receiver.get();
   const std::vector<char> packet = directPacket(Typed);
   const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in to{};

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the seed corpora in fuzz/corpus/: OSC datagrams for the receive
-fuzzer (first byte: shape and blob form), Lingo notation texts, and address
+fuzzer (first byte: shape, blob form and whether the host runs out of values;
+second byte: after how many), Lingo notation texts, and address
 patterns each followed by a NUL and an address. Run it again after changing
 it; the files are committed."""
 import os
@@ -82,13 +83,18 @@ shutil.rmtree(corpus, ignore_errors=True)
 os.makedirs(os.path.join(corpus, "receive"))
 os.makedirs(os.path.join(corpus, "lingo"))
 os.makedirs(os.path.join(corpus, "address_pattern"))
-# Byte 0 picks the shape (bit 0: property list) and blob form (bit 1: byte
-# arrays); the seeds take turns, and the richest ones come in all four.
+# Byte 0 picks the shape (bit 0: property list), the blob form (bit 1: byte
+# arrays) and, with bit 2, a host that runs out of values after as many as
+# byte 1 says; the seeds take turns, and the richest ones come in all four
+# forms and once running out part-way.
 for index, (name, data) in enumerate(datagrams.items()):
     forms = range(4) if name in ("every_tag", "arrays", "blob") else (index % 4,)
     for form in forms:
         with open(os.path.join(corpus, "receive", f"{name}_{form}"), "wb") as out:
-            out.write(bytes([form]) + data)
+            out.write(bytes([form, 0]) + data)
+    if name in ("every_tag", "arrays", "bundle_two", "bundle_nested"):
+        with open(os.path.join(corpus, "receive", f"{name}_runs_out"), "wb") as out:
+            out.write(bytes([4 | (index % 4), 5]) + data)
 for name, text in lingo.items():
     with open(os.path.join(corpus, "lingo", name), "w") as out:
         out.write(text)

@@ -1,14 +1,15 @@
-// Any bytes as one received datagram, through the receiver's packet
-// processing, with the stand-in host as the host. The first byte picks the
-// shape (list or property list) and the blob form (string or byte array).
+// Any bytes as one received datagram, through the receiving thread's
+// decoding, with the stand-in host as the host. The first byte picks the
+// shape (list or property list), the blob form (string or byte array) and
+// whether the host runs out of values part-way, after as many as the second
+// byte says.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 
-#include "receive/ofx_osc_receiver.h"
+#include "receive/packet_decoding.h"
 #include "receive/packet_validation.h"
 #include "standin/standin_host.h"
 
@@ -23,78 +24,72 @@ void require(bool holds, const char* what) {
   std::abort();
 }
 
-// The receiving thread's entry, called here on the fuzzer's thread.
-class Receiver : public ofxOscReceiver {
- public:
-  Receiver(standin::StandInHost& host, const BrokerSource& broker, const TypeSymbolTable* table,
-           bool propList, bool byteArrays)
-      : ofxOscReceiver(&host.values(), broker) {
-    // The settings are kept after a stop: start on a port the system
-    // chooses and stop at once, so that no datagram but ours arrives.
-    require(startReceiving(0, propList, byteArrays, table), lastError());
-    stopReceiving();
-  }
-  void process(const uint8_t* data, size_t size) {
-    ProcessPacket(reinterpret_cast<const char*>(data), static_cast<int>(size), IpEndpointName());
-  }
-};
-
 struct World {
   standin::StandInHost host;
   std::unique_ptr<TypeSymbolTable> table{makeTypeSymbolTable(&host.values())};
-  ofxOscReceiver::BrokerSource broker{&host.broker()};
-  std::unique_ptr<Receiver> receivers[4];
-  World() {
-    for (int form = 0; form < 4; ++form) {
-      receivers[form] = std::make_unique<Receiver>(host, broker, table.get(), form & 1, form & 2);
-    }
-  }
+  ReceivingServices services{&host.broker()};
 };
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static World* world = new World;
-  if (size < 1) return 0;
-  standin::StandInHost& host = world->host;
+// The items of a decoded datagram: messages of the shape asked, markers
+// that balance.
+void checkItems(standin::StandInHost& host, DatagramItems& items, bool propList) {
   IHostValues& values = host.values();
-  const int form = data[0] & 3;
-  const bool propList = form & 1;
-  Receiver& receiver = *world->receivers[form];
-  const int64_t liveBefore = host.valueTable().liveCount();
-  const int64_t blocksBefore = host.memory().outstandingBlocks();
-  const uint64_t evictedBefore = receiver.itemsEvicted();
-
-  receiver.process(data + 1, size - 1);
-  const bool wellFormed = isWellFormedPacket(reinterpret_cast<const char*>(data + 1), size - 1);
-  require(wellFormed == (receiver.queuedCount() > 0),
-          "items queued exactly for a well-formed datagram");
-
-  // Evicting the oldest items (only past 1025 queued) may cut a frame.
-  const bool whole = receiver.itemsEvicted() == evictedBefore;
   int depth = 0;
-  while (std::optional<ReceivedItem> item = receiver.popItem()) {
+  const ItemValues* item = items.items();
+  for (size_t i = 0; i < items.size(); ++i) {
     int32_t headKind = -1, bodyKind = -1;
-    values.valueType(item->head.ptr(), &headKind);
-    values.valueType(item->body.ptr(), &bodyKind);
+    values.valueType(&item[i].head, &headKind);
+    values.valueType(&item[i].body, &bodyKind);
     if (headKind == KindString) {
       require(bodyKind == (propList ? KindPropList : KindList), "message body of the shape asked");
+      require(i == 0 || depth > 0, "a message after the first item lies inside a bundle");
       continue;
     }
     require(headKind == standin::StandInSymbol, "head is a string or a symbol");
     require(bodyKind == KindInteger, "marker body is an integer");
     HostSymbol symbol = NoSymbol;
-    values.valueToSymbol(item->head.ptr(), &symbol);
+    values.valueToSymbol(&item[i].head, &symbol);
     const std::string name = host.symbolName(symbol);
     if (name == "bundlestart") {
       ++depth;
     } else {
       require(name == "bundleend", "marker is bundlestart or bundleend");
-      require(!whole || depth > 0, "bundleend after its bundlestart");
+      require(depth > 0, "bundleend after its bundlestart");
       --depth;
+      require(depth > 0 || i + 1 == items.size(), "the outer bundle's end is the last item");
     }
   }
-  require(!whole || depth == 0, "bundle markers balance");
+  require(depth == 0, "bundle markers balance");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static World* world = new World;
+  if (size < 2) return 0;
+  standin::StandInHost& host = world->host;
+  const bool propList = data[0] & 1;
+  const bool byteArrays = data[0] & 2;
+  const bool runsOut = data[0] & 4;
+  const ReceiveSettings settings{&host.broker(), propList, byteArrays, world->table.get()};
+  const char* packet = reinterpret_cast<const char*>(data + 2);
+  const size_t packetSize = size - 2;
+  const int64_t liveBefore = host.valueTable().liveCount();
+  const int64_t blocksBefore = host.memory().outstandingBlocks();
+
+  if (runsOut) host.valueTable().failMakesAfter(data[1]);
+  DecodeResult result = DecodeResult::Malformed;
+  {
+    DatagramItems items(&host.values(), Sender{});
+    result = decodePacket(packet, packetSize, settings, world->services, items);
+    host.valueTable().stopFailingMakes();
+    const bool wellFormed = isWellFormedPacket(packet, packetSize);
+    require(wellFormed == (result != DecodeResult::Malformed), "malformed exactly when invalid");
+    require(runsOut || result != DecodeResult::NotMade, "only a host that runs out fails");
+    require((result == DecodeResult::Decoded) == (items.size() > 0),
+            "items exactly for a decoded datagram, none for any other");
+    if (result == DecodeResult::Decoded) checkItems(host, items, propList);
+  }
   require(host.valueTable().liveCount() == liveBefore, "every value released");
   require(host.memory().outstandingBlocks() == blocksBefore, "every block freed");
   return 0;

@@ -27,7 +27,14 @@ static_assert(offsetof(MethodCall, argCount) == 20, "MethodCall layout");
 static_assert(sizeof(void*) != 4 || offsetof(MethodCall, args) == 24, "MethodCall layout");
 static_assert(sizeof(void*) != 4 || sizeof(MethodCall) == 28, "MethodCall layout");
 
-// Implemented by the library.
+// Implemented by the library. The host calls only these four slots. The
+// object that implements them continues the table, in the host's slot
+// order for a scripting object, with six operations that the library's
+// sending side uses on itself (reading a byte array's bytes and length,
+// writing a bundle's contents and a message's arguments, looking a type
+// name up by symbol and by string), then one slot per Lingo method in
+// message-table order. The host never calls those; they are there because
+// the slot order it was built against puts the methods after them.
 struct IMoaMmXScript : IMoaUnknown {
   // Host thread. Runs the Lingo method of the call; returns 0.
   virtual HostStatus ZX_CALL callMethod(MethodCall* call) noexcept = 0;

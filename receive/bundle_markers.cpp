@@ -1,24 +1,31 @@
 #include "receive/bundle_markers.h"
 
+#include "common/owned_value.h"
+
 namespace zephyx::receive {
 namespace {
 
-ItemValues makeMarker(IHostValues* values, HostSymbol name, int32_t number) {
-  ItemValues marker{VoidValue, VoidValue, Sender{}};
-  values->symbolToValue(name, &marker.head);
-  values->integerToValue(number, &marker.body);
-  return marker;
+bool addMarker(IHostValues* values, HostSymbol name, int32_t number, DatagramItems& items) {
+  OwnedValue head(values);
+  OwnedValue body(values);
+  if (values->symbolToValue(name, head.out()) != StatusOk ||
+      values->integerToValue(number, body.out()) != StatusOk) {
+    return false;
+  }
+  items.add(head.take(), body.take());
+  return true;
 }
 
 }  // namespace
 
-ItemValues makeBundleStart(IHostValues* values, const TypeSymbolTable& names, osc::uint64 timeTag) {
+bool addBundleStart(IHostValues* values, const TypeSymbolTable& names, osc::uint64 timeTag,
+                    DatagramItems& items) {
   const auto fraction = static_cast<uint32_t>(timeTag & 0xffffffffu);
-  return makeMarker(values, names.bundleStart, static_cast<int32_t>(fraction));
+  return addMarker(values, names.bundleStart, static_cast<int32_t>(fraction), items);
 }
 
-ItemValues makeBundleEnd(IHostValues* values, const TypeSymbolTable& names) {
-  return makeMarker(values, names.bundleEnd, 0);
+bool addBundleEnd(IHostValues* values, const TypeSymbolTable& names, DatagramItems& items) {
+  return addMarker(values, names.bundleEnd, 0, items);
 }
 
 }  // namespace zephyx::receive

@@ -3,14 +3,16 @@
 
 #include "common/type_symbol_table.h"
 #include "osc/OscTypes.h"
-#include "receive/received_item.h"
+#include "receive/datagram_items.h"
 
 namespace zephyx::receive {
 
-// (#bundlestart, the time tag's fraction field read as a signed 32-bit
-// number), made through `values`; the caller owns both values.
-ItemValues makeBundleStart(IHostValues* values, const TypeSymbolTable& names, osc::uint64 timeTag);
-// (#bundleend, 0).
-ItemValues makeBundleEnd(IHostValues* values, const TypeSymbolTable& names);
+// Adds (#bundlestart, the time tag's fraction field read as a signed
+// 32-bit number) to `items`, made through `values`. False, adding nothing,
+// when the host could not make either value.
+bool addBundleStart(IHostValues* values, const TypeSymbolTable& names, osc::uint64 timeTag,
+                    DatagramItems& items);
+// Adds (#bundleend, 0); false as above.
+bool addBundleEnd(IHostValues* values, const TypeSymbolTable& names, DatagramItems& items);
 
 }  // namespace zephyx::receive

@@ -1,24 +1,21 @@
 // Turning one received OSC message into Lingo values.
 #pragma once
 
-#include "common/type_symbol_table.h"
 #include "osc/OscReceivedElements.h"
-#include "receive/received_item.h"
+#include "receive/datagram_items.h"
+#include "receive/receive_settings.h"
 #include "receive/receiving_services.h"
 
 namespace zephyx::receive {
 
-struct ConversionSettings {
-  bool asPropList;         // arguments as a property list keyed by type name
-  bool blobsAsByteArrays;  // else blobs become strings, NUL bytes included
-  const TypeSymbolTable* typeSymbols;
-};
-
-// The message's address as a string and its arguments as a list or
-// property list, arrays nested as they are in the message; the caller owns
-// both values. The message must have passed isWellFormedPacket and the
-// services must be ready. Receiving thread.
-ItemValues convertMessage(const osc::ReceivedMessage& message, const ConversionSettings& settings,
-                          const ReceivingServices& services);
+// Adds the message's item to `items`: its address as a string and its
+// arguments as a list or property list (as `settings` asks), arrays nested
+// as they are in the message. False, adding nothing and keeping nothing,
+// when the host could not make or hold one of the values, so that no
+// message reaches a script with a value missing. The message must have
+// passed isWellFormedPacket and the services must be ready. Receiving
+// thread.
+bool convertMessage(const osc::ReceivedMessage& message, const ReceiveSettings& settings,
+                    const ReceivingServices& services, DatagramItems& items);
 
 }  // namespace zephyx::receive

@@ -4,9 +4,9 @@
 // which holds only a few milliseconds of a fast stream: when the receiving
 // thread is scheduled out for longer, the kernel drops datagrams. The codec
 // gives no handle to its socket, but a new descriptor is always the lowest
-// free one, so the receiver notes that number just before the codec makes
-// its socket, and checks afterwards that the descriptor is the socket bound
-// to the port. No other descriptor of the host process is touched.
+// free one, so the listening socket notes that number just before the codec
+// makes its socket, and checks afterwards that the descriptor is the socket
+// bound to the port. No other descriptor of the host process is touched.
 #pragma once
 
 #include <cstdint>

@@ -10,13 +10,15 @@ void giveBack(IHostValues* values, const ItemValues& item) {
 
 }  // namespace
 
-size_t ReceivedQueue::pushAll(std::vector<ItemValues>& batch) {
+size_t ReceivedQueue::pushAll(DatagramItems& batch) {
+  ItemValues* const entries = batch.items();
+  const size_t pushed = batch.size();
   size_t removed = 0;
   {
     std::lock_guard<SpinMutex> lock(queueMutex);
     size_t count = count_.load(std::memory_order_relaxed);
-    for (const ItemValues& entry : batch) {
-      const ItemValues item = entry;  // its place may take an evicted item's values
+    for (size_t i = 0; i < pushed; ++i) {
+      const ItemValues item = entries[i];  // its place may take an evicted item's values
       if (count < Capacity) {
         const size_t last = first_ + count;
         ring_[last < Capacity ? last : last - Capacity] = item;
@@ -26,14 +28,16 @@ size_t ReceivedQueue::pushAll(std::vector<ItemValues>& batch) {
       // Full: the oldest makes room. Its values go to the front of the
       // batch, where every entry is already stored, to be given back once
       // the lock is released.
-      batch[removed++] = ring_[first_];
+      entries[removed++] = ring_[first_];
       ring_[first_] = item;
       first_ = first_ + 1 == Capacity ? 0 : first_ + 1;
     }
     count_.store(count, std::memory_order_release);
   }
-  for (size_t i = 0; i < removed; ++i) giveBack(values_, batch[i]);
-  batch.clear();
+  // The evicted values wait in the batch's first entries, whose own items
+  // are queued by now.
+  for (size_t i = 0; i < removed; ++i) giveBack(values_, entries[i]);
+  batch.handedOver();
   return removed;
 }
 

@@ -6,16 +6,16 @@
 #include <cstddef>
 #include <mutex>
 #include <optional>
-#include <vector>
 
-#include "receive/received_item.h"
 #include "common/spin_mutex.h"
+#include "receive/datagram_items.h"
+#include "receive/received_item.h"
 
 namespace zephyx::receive {
 
 // First in, first out, in a ring that holds the most items that may ever
-// wait, so that queueing allocates nothing. The mutex is held for one push,
-// one datagram's pushes or one pop only; values are given back after it is
+// wait, so that queueing allocates nothing. The mutex is held for one push
+// of a datagram's items or one pop only; values are given back after it is
 // released, since that calls the host.
 class ReceivedQueue {
  public:
@@ -29,11 +29,12 @@ class ReceivedQueue {
   ReceivedQueue(const ReceivedQueue&) = delete;
   ReceivedQueue& operator=(const ReceivedQueue&) = delete;
 
-  // Any thread. Pushes each entry of `batch` in order, as that many single
-  // pushes would, under one lock; gives back the values of the oldest items
-  // that the limit removed, and empties `batch`. Returns how many were
+  // Any thread. Takes over every item of `batch` and pushes them in order,
+  // as that many single pushes would, under one lock, so that a datagram's
+  // items are queued together; gives back the values of the oldest items
+  // that the limit removed, and leaves `batch` empty. Returns how many were
   // removed.
-  size_t pushAll(std::vector<ItemValues>& batch);
+  size_t pushAll(DatagramItems& batch);
   // Any thread. The oldest item, removed, or nothing when the queue is empty.
   std::optional<ReceivedItem> pop();
   // Any thread. Removes every item and gives back its values.

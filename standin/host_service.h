@@ -7,6 +7,11 @@
 
 namespace zephyx::standin {
 
+// What a service answers for a value it made: VOID means it could not.
+inline HostStatus madeStatus(const HostValue& made) {
+  return sameValue(made, VoidValue) ? ResultHostFailure : StatusOk;
+}
+
 // A service lives as long as the host that owns it. Its reference count
 // only tracks what callers hold, starting from zero, so that tests can see
 // that every reference handed out was given back.

@@ -8,15 +8,15 @@ StandInLists::StandInLists(ValueTable& table, HostCalls& calls)
 HostStatus ZX_CALL StandInLists::newList(HostValue* out) noexcept {
   calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
-  *out = table_.make(StandInList, [](ValueSlot&) {});
-  return StatusOk;
+  *out = table_.makeForService(StandInList, [](ValueSlot&) {});
+  return madeStatus(*out);
 }
 
 HostStatus ZX_CALL StandInLists::newPropList(HostValue* out) noexcept {
   calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
-  *out = table_.make(StandInPropList, [](ValueSlot&) {});
-  return StatusOk;
+  *out = table_.makeForService(StandInPropList, [](ValueSlot&) {});
+  return madeStatus(*out);
 }
 
 HostStatus ZX_CALL StandInLists::appendToList(const HostValue* list,

@@ -53,8 +53,8 @@ class ValueObject final : public IHostByteArray {
     ValueSlot* slot = table_.find(value_);
     if (slot == nullptr || property != lengthName_) return ResultHostFailure;
     const auto length = static_cast<int32_t>(slot->bytes.size());
-    *out = table_.make(StandInInteger, [&](ValueSlot& made) { made.integer = length; });
-    return StatusOk;
+    *out = table_.makeForService(StandInInteger, [&](ValueSlot& made) { made.integer = length; });
+    return madeStatus(*out);
   }
 
   HostStatus ZX_CALL getBytes(uint8_t** bytes) noexcept override {
@@ -111,13 +111,13 @@ HostStatus ZX_CALL StandInObjects::newByteArray(const void* bytes, int32_t size,
   *out = VoidValue;
   if (size < 0 || (size > 0 && bytes == nullptr)) return ResultHostFailure;
   const bool writable = !failWrites_.load(std::memory_order_acquire);
-  *out = table_.make(StandInByteArray, [&](ValueSlot& slot) {
+  *out = table_.makeForService(StandInByteArray, [&](ValueSlot& slot) {
     if (writable && size > 0) {
       const auto* first = static_cast<const uint8_t*>(bytes);
       slot.bytes.assign(first, first + size);
     }
   });
-  return writable ? StatusOk : ResultHostFailure;
+  return writable ? madeStatus(*out) : ResultHostFailure;
 }
 
 }  // namespace zephyx::standin

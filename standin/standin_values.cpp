@@ -141,15 +141,15 @@ HostStatus ZX_CALL StandInValues::unlockString(const HostValue* value) noexcept 
 HostStatus ZX_CALL StandInValues::integerToValue(int32_t number, HostValue* out) noexcept {
   calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
-  *out = table_.make(StandInInteger, [&](ValueSlot& slot) { slot.integer = number; });
-  return StatusOk;
+  *out = table_.makeForService(StandInInteger, [&](ValueSlot& slot) { slot.integer = number; });
+  return madeStatus(*out);
 }
 
 HostStatus ZX_CALL StandInValues::doubleToValue(double number, HostValue* out) noexcept {
   calls_.anyThread();
   if (out == nullptr) return ResultHostFailure;
-  *out = table_.make(StandInFloat, [&](ValueSlot& slot) { slot.number = number; });
-  return StatusOk;
+  *out = table_.makeForService(StandInFloat, [&](ValueSlot& slot) { slot.number = number; });
+  return madeStatus(*out);
 }
 
 HostStatus ZX_CALL StandInValues::symbolToValue(HostSymbol symbol, HostValue* out) noexcept {
@@ -157,8 +157,8 @@ HostStatus ZX_CALL StandInValues::symbolToValue(HostSymbol symbol, HostValue* ou
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
   if (!symbols_.isSymbol(symbol)) return ResultHostFailure;
-  *out = table_.make(StandInSymbol, [&](ValueSlot& slot) { slot.symbol = symbol; });
-  return StatusOk;
+  *out = table_.makeForService(StandInSymbol, [&](ValueSlot& slot) { slot.symbol = symbol; });
+  return madeStatus(*out);
 }
 
 HostStatus ZX_CALL StandInValues::stringToValue(const char* text, HostValue* out) noexcept {
@@ -166,8 +166,8 @@ HostStatus ZX_CALL StandInValues::stringToValue(const char* text, HostValue* out
   if (out == nullptr) return ResultHostFailure;
   *out = VoidValue;
   if (text == nullptr) return ResultHostFailure;
-  *out = table_.make(StandInString, [&](ValueSlot& slot) { slot.text.assign(text); });
-  return StatusOk;
+  *out = table_.makeForService(StandInString, [&](ValueSlot& slot) { slot.text.assign(text); });
+  return madeStatus(*out);
 }
 
 HostStatus ZX_CALL StandInValues::retainValue(const HostValue* value) noexcept {

@@ -1,10 +1,12 @@
 // The stand-in host's store of Lingo values.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/spin_mutex.h"
@@ -67,6 +69,24 @@ class ValueTable {
     fill(slot);
     return publishLocked(index, slot);
   }
+
+  // For the services: a new value as make() gives it, or VOID once the
+  // injected failure below has begun.
+  template <typename Fill>
+  HostValue makeForService(int32_t kind, Fill&& fill) {
+    if (serviceMakes_.fetch_sub(1, std::memory_order_acq_rel) <= 0) {
+      serviceMakes_.store(0, std::memory_order_release);
+      return VoidValue;
+    }
+    return make(kind, std::forward<Fill>(fill));
+  }
+  // Failure injection, as a host out of memory: once `succeeding` more
+  // values have been made through the services, every service that makes
+  // a value fails (VOID and a failure status) until stopFailingMakes.
+  void failMakesAfter(int64_t succeeding) {
+    serviceMakes_.store(succeeding, std::memory_order_release);
+  }
+  void stopFailingMakes() { serviceMakes_.store(NotFailing, std::memory_order_release); }
 
   // The table while its lock is held, for what a service does in one step.
   class Locked {
@@ -134,6 +154,11 @@ class ValueTable {
   // Empties a slot whose last reference went, adds what it held to
   // `pending` and puts the slot on the free list. Caller holds mutex_.
   void freeLocked(uint32_t index, ValueSlot& slot, std::vector<HostValue>& pending);
+
+  // Far more values than any run makes: no injected failure.
+  static constexpr int64_t NotFailing = INT64_MAX / 2;
+  // Values the services may still make before they fail.
+  std::atomic<int64_t> serviceMakes_{NotFailing};
 
   // Held for one value operation at a time.
   mutable SpinMutex mutex_;

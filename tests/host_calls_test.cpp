@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "receive/ofx_osc_receiver.h"
+#include "receive/packet_decoding.h"
 #include "send/packet_sender.h"
 #include "tests/support/host_fixture.h"
 #include "tests/support/osc_bytes.h"
@@ -17,21 +17,10 @@ namespace {
 using testsupport::Bytes;
 using testsupport::OscBytes;
 
-// The receiving thread's entry, called on the test's thread.
-class Receiver : public receive::ofxOscReceiver {
- public:
-  using ofxOscReceiver::ofxOscReceiver;
-  void process(const Bytes& packet) {
-    ProcessPacket(reinterpret_cast<const char*>(packet.data()), static_cast<int>(packet.size()),
-                  IpEndpointName());
-  }
-};
-
 class HostCallsTest : public testsupport::HostFixture {
  protected:
   void SetUp() override { types.reset(makeTypeSymbolTable(&host.values())); }
   void TearDown() override {
-    receiver.reset();
     types.reset();
     HostFixture::TearDown();
   }
@@ -51,30 +40,22 @@ class HostCallsTest : public testsupport::HostFixture {
     return host.hostCalls().count() - before;
   }
 
-  // Host calls made converting one datagram, delivery not included.
+  // Host calls made converting one datagram, delivery not included: the
+  // services are taken once, as the receiving thread takes them.
   int64_t decodeCalls(const Bytes& packet, bool asPropList) {
-    if (!receiver || asPropList != receiverAsPropList) {
-      receiverAsPropList = asPropList;
-      receiver = std::make_unique<Receiver>(&host.values(), broker);
-      // The settings stay after a stop: no datagram but ours arrives.
-      EXPECT_TRUE(receiver->startReceiving(0, asPropList, true, types.get()));
-      receiver->stopReceiving();
-      receiver->process(OscBytes().str("/warm").str(","));  // takes the services
-      while (receiver->popItem()) {
-      }
-    }
+    const receive::ReceiveSettings settings{&host.broker(), asPropList, true, types.get()};
+    const receive::ReceivingServices services(&host.broker());
+    receive::DatagramItems items(&host.values(), {});
     const int64_t before = host.hostCalls().count();
-    receiver->process(packet);
+    EXPECT_EQ(receive::decodePacket(reinterpret_cast<const char*>(packet.data()), packet.size(),
+                                    settings, services, items),
+              receive::DecodeResult::Decoded);
     const int64_t calls = host.hostCalls().count() - before;
-    while (receiver->popItem()) {
-    }
+    items.giveBack();
     return calls;
   }
 
   std::unique_ptr<TypeSymbolTable> types;
-  receive::ofxOscReceiver::BrokerSource broker{&host.broker()};
-  std::unique_ptr<Receiver> receiver;
-  bool receiverAsPropList = false;
 };
 
 // One argument more costs the same whatever comes before it; what a

@@ -45,17 +45,17 @@ TEST_F(InstanceTest, NewSetsTheDefaults) {
   EXPECT_STREQ(instance.destinationHost, "127.0.0.1");
   EXPECT_EQ(instance.destinationPort, 5500);
   EXPECT_FALSE(instance.listening);
-  ASSERT_NE(instance.receiver, nullptr);
-  EXPECT_FALSE(instance.receiver->running()) << "idle: no socket, no thread";
-  ASSERT_NE(instance.typeSymbols, nullptr);
-  EXPECT_NE(instance.scriptContext, nullptr);
-  EXPECT_NE(instance.callGuard, nullptr);
+  ASSERT_NE(instance.held->receiver, nullptr);
+  EXPECT_FALSE(instance.held->receiver->running()) << "idle: no socket, no thread";
+  ASSERT_NE(instance.held->typeSymbols, nullptr);
+  EXPECT_NE(instance.held->scriptContext.get(), nullptr);
+  EXPECT_NE(instance.held->callGuard.get(), nullptr);
   object->call(MethodForget);
 }
 
 TEST_F(InstanceTest, TypeNamesResolveToTheirIndices) {
   auto object = make();
-  const TypeSymbolTable& table = *record(*object).typeSymbols;
+  const TypeSymbolTable& table = *record(*object).held->typeSymbols;
   EXPECT_EQ(typeIndexOf(table, symbol("rgba")), 12);
   EXPECT_EQ(typeIndexOf(table, symbol("int32")), 0);
   EXPECT_EQ(typeIndexOf(table, symbol("Time")), 13) << "symbols ignore case";
@@ -82,7 +82,7 @@ TEST_F(InstanceTest, IndicesOutsideTheTableCallNothing) {
     EXPECT_TRUE(sameValue(call.result, marker.get())) << "result left as given, index " << index;
   }
   EXPECT_EQ(instance.bufferSize, 1024);
-  EXPECT_NE(instance.receiver, nullptr);
+  EXPECT_NE(instance.held->receiver, nullptr);
   object->call(MethodForget);
 }
 
@@ -109,17 +109,17 @@ TEST_F(InstanceTest, EachMethodIndexReachesItsMethod) {
   EXPECT_FALSE(instance.listening);
 
   EXPECT_EQ(format(object->call(MethodForget)), "VOID");
-  EXPECT_EQ(instance.receiver, nullptr);
+  EXPECT_EQ(instance.held->receiver, nullptr);
 }
 
 TEST_F(InstanceTest, ForgetOfAnIdleInstanceFreesWhatNewMade) {
   auto object = make();
   XtraInstance& instance = record(*object);
   object->call(MethodForget);
-  EXPECT_EQ(instance.receiver, nullptr);
-  EXPECT_EQ(instance.typeSymbols, nullptr);
-  EXPECT_EQ(instance.callGuard, nullptr);
-  EXPECT_EQ(instance.scriptContext, nullptr);
+  EXPECT_EQ(instance.held->receiver, nullptr);
+  EXPECT_EQ(instance.held->typeSymbols, nullptr);
+  EXPECT_EQ(instance.held->callGuard.get(), nullptr);
+  EXPECT_EQ(instance.held->scriptContext.get(), nullptr);
   EXPECT_FALSE(instance.listening);
   EXPECT_EQ(host.scriptContext().references(), 0) << "script context and call guard given back";
 }
@@ -135,35 +135,35 @@ TEST_F(InstanceTest, ForgetOfAListeningInstanceUnregistersAndStops) {
                                 {port.get(), shape.get(), handler.get(), target.get()})),
             "1");
   EXPECT_EQ(host.notifications().registrationCount(), 1);
-  EXPECT_TRUE(instance.receiver->running());
+  EXPECT_TRUE(instance.held->receiver->running());
 
   object->call(MethodForget);
   EXPECT_EQ(host.notifications().registrationCount(), 0);
   EXPECT_FALSE(instance.listening);
-  EXPECT_EQ(instance.receiver, nullptr);
-  EXPECT_EQ(instance.typeSymbols, nullptr);
-  EXPECT_FALSE(instance.hasTarget) << "the retained target was given back";
+  EXPECT_EQ(instance.held->receiver, nullptr);
+  EXPECT_EQ(instance.held->typeSymbols, nullptr);
+  EXPECT_FALSE(instance.held->hasTarget) << "the retained target was given back";
 }
 
 TEST_F(InstanceTest, TheLastInstanceGivesTheBrokerAndForgettingOneLeavesTheOther) {
   standin::StandInHost other;
   other.addClass(testsupport::coreClass());
   auto first = make();
-  EXPECT_EQ(sharedBroker.load(), static_cast<IHostBroker*>(&host.broker()));
+  EXPECT_EQ(sharedBroker, static_cast<IHostBroker*>(&host.broker()));
   auto second = LingoObject::create(other, hostids::ZephyxClass);
   ASSERT_NE(second, nullptr);
-  EXPECT_EQ(sharedBroker.load(), static_cast<IHostBroker*>(&other.broker()));
+  EXPECT_EQ(sharedBroker, static_cast<IHostBroker*>(&other.broker()));
 
   second->call(MethodForget);
   second.reset();
   EXPECT_EQ(other.leakReport(), "");
   // The first instance still has its own table, interned by its own host.
   const XtraInstance& a = record(*first);
-  ASSERT_NE(a.typeSymbols, nullptr);
-  ASSERT_NE(a.receiver, nullptr);
+  ASSERT_NE(a.held->typeSymbols, nullptr);
+  ASSERT_NE(a.held->receiver, nullptr);
   HostSymbol int32 = NoSymbol;
   host.values().stringToSymbol("int32", &int32);
-  EXPECT_EQ(a.typeSymbols->symbols[TypeInt32], int32);
+  EXPECT_EQ(a.held->typeSymbols->symbols[TypeInt32], int32);
   first->call(MethodForget);
 }
 

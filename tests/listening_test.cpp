@@ -32,7 +32,9 @@ class ListeningTest : public testsupport::HostFixture {
   }
 
   void pushNumber(receive::ofxOscReceiver& receiver, int32_t number) {
-    receiver.push({host.makeString("/n"), host.makeInteger(number), {}});
+    receive::DatagramItems items(&host.values(), {});
+    items.add(host.makeString("/n"), host.makeInteger(number));
+    receiver.pushItems(items);
   }
 };
 
@@ -43,7 +45,7 @@ TEST_F(ListeningTest, APassDeliversOnlyWhatWasQueuedWhenItBegan) {
   OwnedValue handler = lingo("#onOsc");
   ASSERT_EQ(format(object->call(MethodStartListening, {port.get(), shape.get(), handler.get()})),
             "1");
-  receive::ofxOscReceiver& receiver = *record(*object).receiver;
+  receive::ofxOscReceiver& receiver = *record(*object).held->receiver;
   int delivered = 0;
   host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall&) {
     // A flood: every delivery brings two more items.
@@ -92,11 +94,11 @@ TEST_F(ListeningTest, ANotificationClientThatCannotBeCreatedLeavesItemsQueued) {
   XtraInstance& instance = record(*object);
   EXPECT_TRUE(instance.listening);
   EXPECT_EQ(host.notifications().registrationCount(), 0);
-  pushNumber(*instance.receiver, 1);
+  pushNumber(*instance.held->receiver, 1);
   EXPECT_EQ(host.pump(), 0);
-  EXPECT_EQ(instance.receiver->queuedCount(), 1u);
+  EXPECT_EQ(instance.held->receiver->queuedCount(), 1u);
   object->call(MethodStopListening);
-  EXPECT_EQ(instance.receiver->queuedCount(), 0u);
+  EXPECT_EQ(instance.held->receiver->queuedCount(), 0u);
   object->call(MethodForget);
 }
 

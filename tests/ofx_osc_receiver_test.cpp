@@ -39,7 +39,7 @@ class ReceiverTest : public testsupport::HostFixture {
   int startOnFreePort(bool asPropList = false) {
     for (int attempt = 0; attempt < 20; ++attempt) {
       const int port = testsupport::freeUdpPort();
-      if (receiver->startReceiving(port, asPropList, true, table)) return port;
+      if (receiver->startReceiving(port, settings(asPropList))) return port;
     }
     ADD_FAILURE() << "no free port: " << receiver->lastError();
     return 0;
@@ -53,16 +53,18 @@ class ReceiverTest : public testsupport::HostFixture {
     return format(item.head.get()) + ", " + format(item.body.get());
   }
 
+  ReceiveSettings settings(bool asPropList = false) {
+    return ReceiveSettings{&host.broker(), asPropList, true, table};
+  }
+
   TypeSymbolTable* table = nullptr;
-  ofxOscReceiver::BrokerSource broker{&host.broker()};
-  std::unique_ptr<ofxOscReceiver> receiver =
-      std::make_unique<ofxOscReceiver>(&host.values(), broker);
+  std::unique_ptr<ofxOscReceiver> receiver = std::make_unique<ofxOscReceiver>(&host.values());
   UdpSender sender;
 };
 
 TEST_F(ReceiverTest, ATakenPortGivesTheBindFailureAndAFreeOneWorks) {
   testsupport::PortHolder holder;
-  EXPECT_FALSE(receiver->startReceiving(holder.port(), false, true, table));
+  EXPECT_FALSE(receiver->startReceiving(holder.port(), settings()));
   EXPECT_STREQ(receiver->lastError(), "unable to bind udp socket") << "no line feed";
   EXPECT_FALSE(receiver->running());
 
@@ -77,19 +79,19 @@ TEST_F(ReceiverTest, ATakenPortGivesTheBindFailureAndAFreeOneWorks) {
 TEST_F(ReceiverTest, PortsOutsideTheUdpRangeAreRefusedAfterStopping) {
   startOnFreePort();
   for (int32_t port : {65536, -2, 0x10000 + 9000, INT32_MIN}) {
-    EXPECT_FALSE(receiver->startReceiving(port, false, true, table)) << port;
+    EXPECT_FALSE(receiver->startReceiving(port, settings())) << port;
     EXPECT_STREQ(receiver->lastError(), "invalid udp port");
     EXPECT_FALSE(receiver->running()) << "the running receiver was stopped first";
   }
-  EXPECT_TRUE(receiver->startReceiving(-1, false, true, table)) << "the system chooses";
-  EXPECT_TRUE(receiver->startReceiving(0, false, true, table));
+  EXPECT_TRUE(receiver->startReceiving(-1, settings())) << "the system chooses";
+  EXPECT_TRUE(receiver->startReceiving(0, settings()));
 }
 
 TEST_F(ReceiverTest, RestartsOnTheSamePortAndDropsWhatWasQueued) {
   const int port = startOnFreePort();
   sender.send(port, message(1));
   ASSERT_TRUE(testsupport::waitUntil([&] { return receiver->queuedCount() == 1; }));
-  ASSERT_TRUE(receiver->startReceiving(port, false, true, table)) << receiver->lastError();
+  ASSERT_TRUE(receiver->startReceiving(port, settings())) << receiver->lastError();
   EXPECT_EQ(receiver->queuedCount(), 0u);
   sender.send(port, message(2));
   ASSERT_TRUE(testsupport::waitUntil([&] { return receiver->queuedCount() == 1; }));
@@ -98,7 +100,7 @@ TEST_F(ReceiverTest, RestartsOnTheSamePortAndDropsWhatWasQueued) {
 
 TEST_F(ReceiverTest, AStopRightAfterAStartNeverHangs) {
   for (int round = 0; round < 300; ++round) {
-    ASSERT_TRUE(receiver->startReceiving(0, false, true, table));
+    ASSERT_TRUE(receiver->startReceiving(0, settings()));
     receiver->stopReceiving();
     ASSERT_FALSE(receiver->running());
   }
@@ -125,6 +127,39 @@ TEST_F(ReceiverTest, AMalformedDatagramIsCountedAndTheThreadGoesOn) {
   EXPECT_EQ(receiver->datagramsRejected(), 2u);
   ASSERT_EQ(receiver->queuedCount(), 1u) << "nothing of the malformed datagrams was queued";
   EXPECT_EQ(format(receiver->popItem()->body.get()), "[42]");
+}
+
+// A host that runs out of values part-way through a bundle: the datagram is
+// queued whole or not at all, whichever value is the first the host cannot
+// make, and what was made of it is given back.
+TEST_F(ReceiverTest, ADatagramTheHostCannotConvertWholeQueuesNothing) {
+  const int port = startOnFreePort();
+  const testsupport::Bytes bundle = testsupport::bundleHeader(1)
+                                        .element(message(1))
+                                        .element(OscBytes().str("/s").str(",sf").str("x").f32(0.5f))
+                                        .element(message(3));
+  // Markers, addresses, bodies and arguments: 14 values in all.
+  constexpr int64_t ValuesInBundle = 14;
+  uint64_t rejected = 0;
+  for (int64_t madeBeforeFailing = 0; madeBeforeFailing < ValuesInBundle; ++madeBeforeFailing) {
+    SCOPED_TRACE(madeBeforeFailing);
+    host.valueTable().failMakesAfter(madeBeforeFailing);
+    sender.send(port, bundle);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return receiver->datagramsRejected() > rejected; }));
+    rejected = receiver->datagramsRejected();
+    EXPECT_EQ(receiver->queuedCount(), 0u);
+    EXPECT_EQ(host.valueTable().liveCount(), 0) << "what was made was given back";
+  }
+  host.valueTable().failMakesAfter(ValuesInBundle);
+  sender.send(port, bundle);
+  ASSERT_TRUE(testsupport::waitUntil([&] { return receiver->queuedCount() == 5; }));
+  host.valueTable().stopFailingMakes();
+  EXPECT_EQ(receiver->datagramsRejected(), rejected);
+  std::vector<std::string> items;
+  while (auto item = receiver->popItem()) items.push_back(formatItem(*item));
+  EXPECT_EQ(items,
+            (std::vector<std::string>{"#bundlestart, 1", "\"/n\", [1]", "\"/s\", [\"x\", 0.5]",
+                                      "\"/n\", [3]", "#bundleend, 0"}));
 }
 
 #if defined(__linux__)
@@ -170,7 +205,7 @@ TEST_F(ReceiverTest, TheListeningSocketHoldsMoreThanTheSystemDefault) {
   EXPECT_EQ(receiveBufferOnPort(port), 0) << "the socket is closed";
 
   testsupport::PortHolder other;
-  EXPECT_FALSE(receiver->startReceiving(other.port(), false, true, table));
+  EXPECT_FALSE(receiver->startReceiving(other.port(), settings()));
   EXPECT_EQ(receiveBufferOnPort(other.port()), standard) << "another socket is left alone";
 }
 #endif

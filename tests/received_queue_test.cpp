@@ -9,7 +9,9 @@ namespace {
 
 class ReceivedQueueTest : public testsupport::HostFixture {
  protected:
-  ItemValues item(int32_t number) { return {host.makeString("/n"), host.makeInteger(number), {}}; }
+  void add(DatagramItems& batch, int32_t number) {
+    batch.add(host.makeString("/n"), host.makeInteger(number));
+  }
   int32_t numberOf(const ReceivedItem& received) {
     int32_t number = -1;
     host.values().valueToInteger(received.body.ptr(), &number);
@@ -20,10 +22,12 @@ class ReceivedQueueTest : public testsupport::HostFixture {
 TEST_F(ReceivedQueueTest, PopsInOrderAndReportsEmpty) {
   ReceivedQueue queue(&host.values());
   EXPECT_FALSE(queue.pop());
-  std::vector<ItemValues> batch = {item(1), item(2)};
+  DatagramItems batch(&host.values(), {});
+  add(batch, 1);
+  add(batch, 2);
   EXPECT_EQ(queue.pushAll(batch), 0u);
-  EXPECT_TRUE(batch.empty());
-  batch = {item(3)};
+  EXPECT_EQ(batch.size(), 0u);
+  add(batch, 3);
   EXPECT_EQ(queue.pushAll(batch), 0u);
   EXPECT_EQ(queue.size(), 3u);
   for (int32_t i = 1; i <= 3; ++i) {
@@ -40,9 +44,9 @@ TEST_F(ReceivedQueueTest, KeepsTheNewest1025Of2000InBatchesOfAnySize) {
   for (size_t batchSize : {size_t{1}, size_t{7}, size_t{2000}}) {
     ReceivedQueue queue(&host.values());
     size_t evicted = 0;
-    std::vector<ItemValues> batch;
+    DatagramItems batch(&host.values(), {});
     for (int32_t i = 0; i < 2000; ++i) {
-      batch.push_back(item(i));
+      add(batch, i);
       if (batch.size() == batchSize || i == 1999) evicted += queue.pushAll(batch);
     }
     EXPECT_EQ(queue.size(), 1025u) << batchSize;

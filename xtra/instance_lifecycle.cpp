@@ -1,25 +1,21 @@
 #include "xtra/instance_lifecycle.h"
 
 #include <cstring>
-#include <new>
 
 #include "common/interface_ref.h"
 #include "common/never_throw.h"
 #include "common/type_symbol_table.h"
 #include "host/host_ids.h"
 #include "host/host_status.h"
-#include "receive/ofx_osc_receiver.h"
 #include "xtra/listening_control.h"
-#include "xtra/peer_conversation.h"
-#include "xtra/routing_control.h"
 #include "xtra/process_state.h"
 
 namespace zephyx::xtra {
 
 namespace {
 
-// The record holds its services as raw pointers (it must stay trivial), so
-// each is taken through a holder and handed over.
+// The record holds its services as plain pointers (it must stay trivial),
+// so each is taken through a holder and handed over.
 template <typename Service>
 HostStatus takeService(IHostBroker* broker, const HostGuid& id, Service** field) {
   InterfaceRef<Service> service;
@@ -33,8 +29,10 @@ HostStatus takeService(IHostBroker* broker, const HostGuid& id, Service** field)
 HostStatus ZX_CALL createInstance(void* record) noexcept {
   if (record == nullptr) return ResultHostFailure;
   auto& instance = *static_cast<XtraInstance*>(record);
+  // Built first and empty, so that destroyInstance finds it whatever fails below.
+  instance.held.make();
   IHostBroker* broker = instance.header.broker;
-  sharedBroker.store(broker, std::memory_order_release);
+  sharedBroker = broker;
   if (broker == nullptr) return ResultHostFailure;
   HostStatus status = takeService(broker, hostids::AppInfoService, &instance.hostAppInfo);
   if (status == StatusOk)
@@ -56,7 +54,11 @@ HostStatus ZX_CALL createInstance(void* record) noexcept {
 HostStatus ZX_CALL destroyInstance(void* record) noexcept {
   if (record == nullptr) return StatusOk;
   auto& instance = *static_cast<XtraInstance*>(record);
-  neverThrow([&] { forgetInstance(instance); });
+  // What `new` made goes before the services it was made with.
+  neverThrow([&] {
+    if (instance.held.get() != nullptr) endListening(instance);
+    instance.held.end();
+  });
   releaseAndNull(instance.hostAppInfo);
   releaseAndNull(instance.valueServices);
   releaseAndNull(instance.listServices);
@@ -69,17 +71,22 @@ HostStatus ZX_CALL destroyInstance(void* record) noexcept {
 void initialiseInstance(XtraInstance& instance, const MethodCall& call) {
   // A second `new` starts over instead of leaking what the first one made.
   forgetInstance(instance);
+  InstanceHoldings& held = *instance.held;
 
   if (instance.contextSource != nullptr &&
-      instance.contextSource->getScriptContext(&instance.scriptContext) == StatusOk &&
-      instance.scriptContext != nullptr) {
-    instance.callGuard =
-        queryInterface<IHostCallGuard>(instance.scriptContext, hostids::CallGuard).take();
+      instance.contextSource->getScriptContext(held.scriptContext.slot()) == StatusOk &&
+      held.scriptContext) {
+    held.callGuard = queryInterface<IHostCallGuard>(held.scriptContext.get(), hostids::CallGuard);
+  } else {
+    held.scriptContext.reset();
   }
 
   // Without a receiver the instance simply never listens.
-  instance.receiver =
-      new (std::nothrow) receive::ofxOscReceiver(instance.valueServices, sharedBroker);
+  if (instance.valueServices != nullptr) {
+    held.receiver = neverThrow(std::unique_ptr<receive::ofxOscReceiver>(), [&] {
+      return std::make_unique<receive::ofxOscReceiver>(instance.valueServices);
+    });
+  }
 
   instance.listening = false;
   instance.bufferSize = DefaultBufferSize;
@@ -95,28 +102,13 @@ void initialiseInstance(XtraInstance& instance, const MethodCall& call) {
   std::memcpy(instance.destinationHost, DefaultDestinationHost, sizeof DefaultDestinationHost);
 
   if (instance.valueServices != nullptr) {
-    instance.typeSymbols = makeTypeSymbolTable(instance.valueServices);
+    held.typeSymbols.reset(makeTypeSymbolTable(instance.valueServices));
   }
 }
 
 void forgetInstance(XtraInstance& instance) {
-  if (instance.listening) {
-    instance.listening = false;
-    endRegistration(instance);
-  }
-  if (instance.receiver != nullptr) {
-    // Stopped before the table goes: the receiving thread reads it.
-    instance.receiver->stopReceiving();
-    delete instance.receiver;
-    instance.receiver = nullptr;
-  }
-  delete instance.typeSymbols;
-  instance.typeSymbols = nullptr;
-  releaseAndNull(instance.callGuard);
-  releaseAndNull(instance.scriptContext);
-  dropTarget(instance);
-  dropRoutes(instance);
-  forgetSender(instance);
+  endListening(instance);
+  instance.held.reset();
 }
 
 }  // namespace zephyx::xtra

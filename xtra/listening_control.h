@@ -16,15 +16,10 @@ class TStdXtra_IMoaMmXScript;
 void startListeningFromCall(XtraInstance& instance, MethodCall& call,
                             TStdXtra_IMoaMmXScript* script);
 
-// Lingo `stopListening`: ends the registration and stops the receiver.
+// Lingo `stopListening`, and the first step of `forget`: ends the
+// registration, so the host calls the client no more, then stops the
+// receiver, which drops what it queued.
 void endListening(XtraInstance& instance);
-
-// Unregisters the notification client and gives back the references the
-// registration held (the client and the refcon).
-void endRegistration(XtraInstance& instance);
-
-// Gives back the retained target, if any.
-void dropTarget(XtraInstance& instance);
 
 // One delivery pass: at most the items queued when it begins, oldest first,
 // one handler call each. The pass holds its own references on the

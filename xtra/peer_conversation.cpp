@@ -1,6 +1,7 @@
 #include "xtra/peer_conversation.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "common/owned_value.h"
 #include "receive/ofx_osc_receiver.h"
@@ -24,12 +25,12 @@ class ListenerSink final : public send::DatagramSink {
       : receiver_(receiver), host_(host), port_(port) {}
 
   bool open() override {
-    if (receiver_ == nullptr || !receiver_->running()) return false;
+    if (receiver_ == nullptr || receiver_->listeningSocket() == nullptr) return false;
     return host_ == nullptr || send::resolveDestination(host_, port_, &address_);
   }
   // Whether it left is not examined, as for send's own socket.
   void send(const char* data, size_t size) override {
-    receiver_->sendFromListeningSocket(address_, port_, data, size);
+    receiver_->listeningSocket()->sendTo(address_, port_, data, size);
   }
 
  private:
@@ -42,22 +43,20 @@ class ListenerSink final : public send::DatagramSink {
 }  // namespace
 
 void noteSender(XtraInstance& instance, const receive::Sender& sender) {
-  instance.hasLastSender = sender.port != 0;
-  instance.lastSenderAddress = sender.address;
-  instance.lastSenderPort = sender.port;
-}
-
-void forgetSender(XtraInstance& instance) {
-  instance.hasLastSender = false;
-  instance.lastSenderAddress = 0;
-  instance.lastSenderPort = 0;
+  std::optional<receive::Sender>& last = instance.held->lastSender;
+  if (sender.port != 0) {
+    last = sender;
+  } else {
+    last.reset();
+  }
 }
 
 void lastSenderFromCall(XtraInstance& instance, MethodCall& call) {
   IHostValues* values = instance.valueServices;
   IHostLists* lists = instance.listServices;
-  if (values == nullptr || lists == nullptr || !instance.hasLastSender) return;
-  const uint32_t address = instance.lastSenderAddress;
+  const std::optional<receive::Sender>& last = instance.held->lastSender;
+  if (values == nullptr || lists == nullptr || !last) return;
+  const uint32_t address = last->address;
   char dotted[16];
   std::snprintf(dotted, sizeof dotted, "%u.%u.%u.%u", address >> 24, (address >> 16) & 0xff,
                 (address >> 8) & 0xff, address & 0xff);
@@ -66,21 +65,22 @@ void lastSenderFromCall(XtraInstance& instance, MethodCall& call) {
   OwnedValue host(values);
   values->stringToValue(dotted, host.out());
   OwnedValue port(values);
-  values->integerToValue(instance.lastSenderPort, port.out());
+  values->integerToValue(last->port, port.out());
   lists->appendToList(list.ptr(), host.ptr());
   lists->appendToList(list.ptr(), port.ptr());
   call.result = list.take();
 }
 
 void replyFromCall(XtraInstance& instance, MethodCall& call) {
-  ListenerSink sink(instance.listening && instance.hasLastSender ? instance.receiver : nullptr,
-                    instance.lastSenderAddress, instance.lastSenderPort);
+  const std::optional<receive::Sender>& last = instance.held->lastSender;
+  ListenerSink sink(instance.listening && last ? instance.held->receiver.get() : nullptr,
+                    last ? last->address : 0, last ? last->port : 0);
   answerSend(instance, call, sink);
 }
 
 void sendFromListenerFromCall(XtraInstance& instance, MethodCall& call) {
-  ListenerSink sink(instance.listening ? instance.receiver : nullptr, instance.destinationHost,
-                    instance.destinationPort);
+  ListenerSink sink(instance.listening ? instance.held->receiver.get() : nullptr,
+                    instance.destinationHost, instance.destinationPort);
   answerSend(instance, call, sink);
 }
 

@@ -9,10 +9,8 @@
 namespace zephyx::xtra {
 
 // Records the sender of the item about to be delivered (a sender that is
-// not known leaves none).
+// not known leaves none). `forget` drops it with the rest.
 void noteSender(XtraInstance& instance, const receive::Sender& sender);
-// Forgets the sender; `lastSender` answers VOID again.
-void forgetSender(XtraInstance& instance);
 
 // Lingo `lastSender object me`: the list ["a.b.c.d", port] of the item being
 // delivered or, outside a delivery pass, of the last one delivered; VOID

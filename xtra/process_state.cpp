@@ -2,7 +2,7 @@
 
 namespace zephyx::xtra {
 
-std::atomic<IHostBroker*> sharedBroker{nullptr};
+IHostBroker* sharedBroker = nullptr;
 bool isModernHost = false;
 std::atomic<int32_t> liveInterfaceCount{0};
 

@@ -9,9 +9,9 @@
 namespace zephyx::xtra {
 
 // The broker of the most recently created instance. Written by
-// createInstance on the host thread; the receiving threads read it to reach
-// the host's services, so it is atomic.
-extern std::atomic<IHostBroker*> sharedBroker;
+// createInstance; startListening hands it to the receiving thread, which
+// takes its services from it. Host thread only.
+extern IHostBroker* sharedBroker;
 
 // True when the host application is version 11 or later: received blobs
 // then become byte arrays rather than strings. Host thread only.

@@ -5,36 +5,22 @@
 
 namespace zephyx::xtra {
 
-RouteTable::~RouteTable() {
-  for (Route& route : routes_) dropTarget(route.handler);
-}
-
-void RouteTable::dropTarget(RouteHandler& handler) {
-  if (!handler.hasTarget) return;
-  handler.hasTarget = false;
-  const HostValue target = std::exchange(handler.target, VoidValue);
-  values_->releaseValue(&target);
-}
-
 bool RouteTable::add(std::string_view pattern, HostSymbol handler, const HostValue* target) {
   std::optional<receive::AddressPattern> compiled = receive::AddressPattern::compile(pattern);
   if (!compiled) return false;
   RouteHandler made;
   made.handler = handler;
   if (target != nullptr) {
-    made.target = *target;
+    made.target = OwnedValue::retain(values_, *target);
     made.hasTarget = true;
   }
   const auto same = [&](const Route& route) { return route.pattern.text() == pattern; };
   const auto existing = std::find_if(routes_.begin(), routes_.end(), same);
   if (existing == routes_.end()) {
-    routes_.push_back(Route{std::move(*compiled), made});
+    routes_.push_back(Route{std::move(*compiled), std::move(made)});
   } else {
-    dropTarget(existing->handler);
-    existing->handler = made;
+    existing->handler = std::move(made);
   }
-  // Retained once stored: a failed push above leaves nothing to give back.
-  if (made.hasTarget) values_->retainValue(&made.target);
   return true;
 }
 
@@ -42,7 +28,6 @@ bool RouteTable::remove(std::string_view pattern) {
   const auto same = [&](const Route& route) { return route.pattern.text() == pattern; };
   const auto found = std::find_if(routes_.begin(), routes_.end(), same);
   if (found == routes_.end()) return false;
-  dropTarget(found->handler);
   routes_.erase(found);
   return true;
 }

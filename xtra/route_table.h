@@ -5,24 +5,25 @@
 #include <string_view>
 #include <vector>
 
+#include "common/owned_value.h"
 #include "host/host_values.h"
 #include "receive/address_pattern.h"
 
 namespace zephyx::xtra {
 
-// One handler, and the target it is called on if any (one reference).
+// One handler, and the target it is called on if any (one reference, held
+// while hasTarget).
 struct RouteHandler {
   HostSymbol handler = NoSymbol;
   bool hasTarget = false;
-  HostValue target = VoidValue;
+  OwnedValue target;
 };
 
-// Routes in the order they were added; each pattern at most once. Owns one
-// reference on every target and gives them back when destroyed. Host thread.
+// Routes in the order they were added; each pattern at most once. Holds one
+// reference on every target. Host thread.
 class RouteTable {
  public:
   explicit RouteTable(IHostValues* values) : values_(values) {}
-  ~RouteTable();
   RouteTable(const RouteTable&) = delete;
   RouteTable& operator=(const RouteTable&) = delete;
 
@@ -41,8 +42,6 @@ class RouteTable {
     receive::AddressPattern pattern;
     RouteHandler handler;
   };
-  void dropTarget(RouteHandler& handler);
-
   IHostValues* values_;
   std::vector<Route> routes_;
 };

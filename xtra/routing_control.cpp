@@ -1,6 +1,6 @@
 #include "xtra/routing_control.h"
 
-#include <new>
+#include <memory>
 #include <string>
 
 #include "common/locked_string.h"
@@ -43,41 +43,39 @@ void addRouteFromCall(XtraInstance& instance, MethodCall& call) {
     answer(instance, call, false);
     return;
   }
-  if (instance.routes == nullptr) instance.routes = new RouteTable(values);
+  std::unique_ptr<RouteTable>& routes = instance.held->routes;
+  if (!routes) routes = std::make_unique<RouteTable>(values);
   const HostValue* target = call.argCount > AddRouteRequiredArgs ? &call.args[3] : nullptr;
-  answer(instance, call, instance.routes->add(pattern, handler, target));
+  answer(instance, call, routes->add(pattern, handler, target));
 }
 
 void removeRouteFromCall(XtraInstance& instance, MethodCall& call) {
   IHostValues* values = instance.valueServices;
   if (values == nullptr) return;
   std::string pattern;
+  RouteTable* routes = instance.held->routes.get();
   const bool removed = call.argCount >= RemoveRouteRequiredArgs && call.args != nullptr &&
-                       instance.routes != nullptr && patternOf(values, call.args[1], &pattern) &&
-                       instance.routes->remove(pattern);
+                       routes != nullptr && patternOf(values, call.args[1], &pattern) &&
+                       routes->remove(pattern);
   answer(instance, call, removed);
-}
-
-void dropRoutes(XtraInstance& instance) {
-  delete instance.routes;
-  instance.routes = nullptr;
 }
 
 ChosenHandler routeFor(const XtraInstance& instance, const HostValue& head) {
   ChosenHandler chosen;
-  if (instance.routes == nullptr || instance.routes->empty()) return chosen;
+  const RouteTable* routes = instance.held->routes.get();
+  if (routes == nullptr || routes->empty()) return chosen;
   IHostValues* values = instance.valueServices;
   // Bundle markers have a symbol for their head; only messages are routed.
   int32_t kind = KindVoid;
   values->valueType(&head, &kind);
   if (kind != KindString) return chosen;
   const LockedString address(values, head);
-  const RouteHandler* route = instance.routes->find(address.text());
+  const RouteHandler* route = routes->find(address.text());
   if (route == nullptr) return chosen;
   chosen.routed = true;
   chosen.handler = route->handler;
   chosen.hasTarget = route->hasTarget;
-  if (route->hasTarget) chosen.target = OwnedValue::retain(values, route->target);
+  if (route->hasTarget) chosen.target = OwnedValue::retain(values, route->target.get());
   return chosen;
 }
 

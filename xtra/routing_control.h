@@ -18,9 +18,6 @@ void addRouteFromCall(XtraInstance& instance, MethodCall& call);
 // exactly that pattern was removed, else 0.
 void removeRouteFromCall(XtraInstance& instance, MethodCall& call);
 
-// Gives back every route and the targets they hold.
-void dropRoutes(XtraInstance& instance);
-
 // The handler a delivered item goes to: its route's when the item is a
 // message whose address a route matches. The target is held for the call,
 // so that the handler may change the routes.

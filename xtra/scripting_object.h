@@ -27,7 +27,8 @@ class TStdXtra_IMoaMmXScript final
   // The sending side's auxiliary operations (see send/argument_encoder.h
   // and send/packet_assembly.h), for the instance's own services and
   // type symbols; the two that write answer whether the packet is still
-  // whole. The host requires these slots. Host thread.
+  // whole. The host's slot order puts them here (host/moa_mm_xscript.h).
+  // Host thread.
   virtual const uint8_t* byteArrayData(const HostValue& value);
   virtual int32_t byteArrayLength(const HostValue& value);
   virtual bool appendBundleContents(send::PacketWriter& writer, const HostValue& contents);

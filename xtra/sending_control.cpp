@@ -8,7 +8,7 @@ namespace zephyx::xtra {
 
 send::SendContext sendContextOf(const XtraInstance& instance) {
   return send::SendContext{instance.valueServices, instance.listServices, instance.objectServices,
-                           instance.header.memory, instance.typeSymbols};
+                           instance.header.memory, instance.held->typeSymbols.get()};
 }
 
 void setDestinationFromCall(XtraInstance& instance, const MethodCall& call) {

@@ -1,8 +1,14 @@
 // The record of one Lingo object of the Zephyx class.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <type_traits>
 
+#include "common/interface_ref.h"
+#include "common/owned_value.h"
+#include "common/type_symbol_table.h"
 #include "host/host_app_info.h"
 #include "host/host_lists.h"
 #include "host/host_notifications.h"
@@ -10,28 +16,47 @@
 #include "host/host_objects.h"
 #include "host/host_script_context.h"
 #include "host/host_values.h"
-#include "host/moa_mm_xscript.h"
-
-namespace zephyx {
-struct TypeSymbolTable;
-namespace receive {
-class ofxOscReceiver;
-}  // namespace receive
-}  // namespace zephyx
+#include "receive/ofx_osc_receiver.h"
+#include "receive/received_item.h"
+#include "xtra/in_place.h"
+#include "xtra/notification_registration.h"
+#include "xtra/route_table.h"
 
 namespace zephyx::xtra {
-
-class RouteTable;
 
 constexpr int32_t DefaultBufferSize = 1024;
 constexpr int32_t DefaultDestinationPort = 5500;
 constexpr char DefaultDestinationHost[] = "127.0.0.1";
 constexpr int32_t DestinationHostSize = 256;
 
+// What an instance holds from `new` until `forget`, each member giving back
+// what it holds when it goes. C++ ends members in the reverse order of
+// their declaration, so they are declared in the reverse of the order in
+// which they must go: the registration first (the host calls the client no
+// more), then the receiver (its thread reads the type symbols), then the
+// rest.
+struct InstanceHoldings {
+  InterfaceRef<IHostScriptContext> scriptContext;
+  // The call-guard facet of scriptContext.
+  InterfaceRef<IHostCallGuard> callGuard;
+  // The sender of the item being delivered, or of the last one delivered.
+  std::optional<receive::Sender> lastSender;
+  // The handler's target, retained; held while hasTarget.
+  bool hasTarget = false;
+  OwnedValue target;
+  // Handlers by address pattern, made by the first addRoute.
+  std::unique_ptr<RouteTable> routes;
+  std::unique_ptr<TypeSymbolTable> typeSymbols;
+  std::unique_ptr<receive::ofxOscReceiver> receiver;
+  // The notification client while the host calls it.
+  NotificationRegistration registration;
+};
+
 // The host allocates the record with the size the class reports and fills
-// it with zeros, so every field starts empty and the record stays trivially
-// constructible: what it owns it owns through raw pointers, which `new`,
-// `forget` and the two callbacks manage explicitly. Host thread only, except
+// it with zeros, and never constructs or destroys it, so the record itself
+// stays trivial: the services are plain pointers that the two callbacks take
+// and give back, and what `new` makes lives in `held`, built in place by
+// createInstance and ended by destroyInstance. Host thread only, except
 // where a field says otherwise.
 struct XtraInstance {
   HostObjectHeader header;  // the host's; never written here
@@ -41,41 +66,19 @@ struct XtraInstance {
   IHostValues* valueServices;
   IHostLists* listServices;
   IHostScriptContextSource* contextSource;
-  // From `new` until `forget`.
-  IHostScriptContext* scriptContext;
-  IHostCallGuard* callGuard;
   IHostObjects* objectServices;
-  // Our notification client while it is registered; one reference.
-  IMoaNotificationClient* notificationClient;
   IHostNotifications* notificationServices;
 
-  // Made by `new`, destroyed by `forget`. The receiving thread reads the
-  // table through the receiver, so `forget` stops the receiver first.
-  TypeSymbolTable* typeSymbols;
-  receive::ofxOscReceiver* receiver;
-
+  // True from a successful startListening until stopListening or forget.
   bool listening;
   HostSymbol handlerSymbol;
-  bool hasTarget;
-  HostValue target;  // one reference while hasTarget
 
   int32_t bufferSize;
   char destinationHost[DestinationHostSize];
   int32_t destinationPort;
 
-  // The scripting object handed to the host as the refcon of the
-  // registration; one reference while registered.
-  IMoaMmXScript* notificationRefcon;
-
-  // The sender of the item being delivered, or of the last one delivered:
-  // IPv4 address in host byte order and UDP port. Emptied by `forget`.
-  bool hasLastSender;
-  uint32_t lastSenderAddress;
-  int32_t lastSenderPort;
-
-  // Handlers by address pattern, made by the first `addRoute`, destroyed
-  // with the targets they hold by `forget`.
-  RouteTable* routes;
+  // Empty after forget; always built between the two callbacks.
+  InPlace<InstanceHoldings> held;
 };
 
 static_assert(std::is_trivial<XtraInstance>::value,
