@@ -275,11 +275,6 @@ std::vector<Case> wellFormedMessages() {
       {"string of 3 characters fills one word", message("/s", ",si", {padded("abc"), be32(1)})},
       {"SuperCollider integer address", join({raw("\0\0\0\x07"s), padded(",i"), be32(42)})},
       {"SuperCollider integer address alone", raw("\0\0\0\x07"s)},
-      // oscpack only looks at the last byte of each word for the terminator.
-      {"NUL inside a word does not end the address",
-       join({raw("/a\0b"s), raw("cd\0\0"s), padded(",i"), be32(1)})},
-      {"bytes left after the last argument", message("/x", ",i", {be32(1), be32(0xDEADBEEF)})},
-      {"address only but for bytes after the tags", message("/x", ",", {be32(5)})},
   };
 }
 
@@ -307,6 +302,115 @@ Bytes nestedBundles(int depth) {
 
 // --- Tests ----------------------------------------------------------------
 
+// --- One row per rule ------------------------------------------------------
+
+Bytes hex(const char* text) {
+  Bytes out;
+  int high = -1;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c == ' ') continue;
+    const int digit = *c <= '9' ? *c - '0' : *c - 'a' + 10;
+    if (high < 0) {
+      high = digit;
+    } else {
+      out.push_back(static_cast<char>(high * 16 + digit));
+      high = -1;
+    }
+  }
+  return out;
+}
+
+struct RuleRow {
+  PacketFault rule;
+  const char* refused;   // breaks the rule and no other before it
+  const char* accepted;  // the same mended
+};
+
+// "#bundle" and the time tag 1, in hex.
+#define BUNDLE "2362756e 646c6500 00000000 00000001 "
+
+const RuleRow RuleRows[] = {
+    {PacketFault::EmptyPacket, "", "2f610000"},
+    {PacketFault::PacketSizeNotMultipleOf4, "2f6100", "2f610000"},
+    {PacketFault::EmptyMessage, BUNDLE "00000000", BUNDLE "00000004 2f610000"},
+    {PacketFault::AddressNotTerminated, "2f616263 64656667", "2f616263 64656600"},
+    // The pad byte 4f would have swallowed the type tags into the address.
+    {PacketFault::AddressPaddingNotZero, "2f75004f 2c460000", "2f750000 2c460000"},
+    {PacketFault::TypeTagsMissing, "2f610000 69000000 00000001", "2f610000 2c690000 00000001"},
+    {PacketFault::TypeTagsNotTerminated, "2f610000 2c696969 69696969",
+     "2f610000 2c696900 00000001 00000002"},
+    {PacketFault::TypeTagsPaddingNotZero,
+     "2f610000 2c696969 69007800 00000001 00000002 00000003 00000004",
+     "2f610000 2c696969 69000000 00000001 00000002 00000003 00000004"},
+    {PacketFault::UnknownTypeTag, "2f610000 2c710000 00000001", "2f610000 2c690000 00000001"},
+    {PacketFault::WordArgumentPastEnd, "2f610000 2c690000", "2f610000 2c690000 00000001"},
+    {PacketFault::TwoWordArgumentPastEnd, "2f610000 2c640000 00000000",
+     "2f610000 2c640000 00000000 00000000"},
+    {PacketFault::StringPastEnd, "2f610000 2c697300 00000001",
+     "2f610000 2c697300 00000001 78000000"},
+    {PacketFault::StringNotTerminated, "2f610000 2c730000 61626364", "2f610000 2c730000 61626300"},
+    // Read up to its first NUL, the string is "ab" and the int32 after it
+    // would have been the zeros that follow.
+    {PacketFault::StringPaddingNotZero, "2f610000 2c736900 61620063 00000000 00000001",
+     "2f610000 2c736900 61620000 00000001"},
+    {PacketFault::BlobSizePastEnd, "2f610000 2c620000", "2f610000 2c620000 00000000"},
+    {PacketFault::BlobSizeTooLarge, "2f610000 2c620000 80000000 61626364",
+     "2f610000 2c620000 00000004 61626364"},
+    {PacketFault::BlobDataPastEnd, "2f610000 2c620000 00000064 61626364",
+     "2f610000 2c620000 00000004 61626364"},
+    {PacketFault::BlobPaddingNotZero, "2f610000 2c620000 00000001 61ffffff",
+     "2f610000 2c620000 00000001 61000000"},
+    {PacketFault::ArrayClosedBeforeOpened, "2f610000 2c5d5b00", "2f610000 2c5b5d00"},
+    {PacketFault::ArrayNotClosed, "2f610000 2c5b6900 00000001",
+     "2f610000 2c5b695d 00000000 00000001"},
+    {PacketFault::BytesAfterArguments, "2f610000 2c690000 00000001 deadbeef",
+     "2f610000 2c690000 00000001"},
+    // An element of 12 bytes whose message ends after 8.
+    {PacketFault::BytesAfterArguments, BUNDLE "0000000c 2f610000 2c000000 00000000",
+     BUNDLE "00000008 2f610000 2c000000"},
+    {PacketFault::BundleTooShort, "2362756e 646c6500 00000000", BUNDLE},
+    {PacketFault::BundleTagMissing, "2362756e 646c7800 00000000 00000001", BUNDLE},
+    {PacketFault::ElementSizeNotMultipleOf4, BUNDLE "00000006 2f610000 00000000",
+     BUNDLE "00000004 2f610000"},
+    {PacketFault::ElementPastEnd, BUNDLE "00000008 2f610000", BUNDLE "00000004 2f610000"},
+};
+
+// What peers send that the rules must leave alone.
+const char* const KeptByTheRules[] = {
+    "00000000 2c690000 00000001",  // an empty address (Pure Data's oscformat)
+    "00000007 2c690000 0000002a",  // SuperCollider's integer address
+    "61626300 2c690000 00000001",  // an address without '/', sent as a script wrote it
+    "2f610000",                    // no type tags at all
+    "2f610000 2c000000",           // type tags and no argument
+};
+
+TEST(PacketValidation, EachRuleRefusesItsRowAndAcceptsItMended) {
+  bool covered[PacketFaultCount] = {};
+  for (const RuleRow& row : RuleRows) {
+    SCOPED_TRACE(faultText(row.rule));
+    const HeapPacket refused(hex(row.refused));
+    EXPECT_EQ(faultText(findPacketFault(refused.data(), refused.size())), faultText(row.rule))
+        << row.refused;
+    const HeapPacket accepted(hex(row.accepted));
+    EXPECT_EQ(faultText(findPacketFault(accepted.data(), accepted.size())), std::string())
+        << row.accepted;
+    EXPECT_EQ(oscpackFault(accepted), "");
+    covered[static_cast<int>(row.rule)] = true;
+  }
+  // Rules whose datagrams are too large to write out have their own tests.
+  covered[static_cast<int>(PacketFault::None)] = true;
+  covered[static_cast<int>(PacketFault::PacketTooLarge)] = true;
+  covered[static_cast<int>(PacketFault::BundlesTooDeep)] = true;
+  for (int rule = 0; rule < PacketFaultCount; ++rule) {
+    EXPECT_TRUE(covered[rule]) << "no row for " << faultText(static_cast<PacketFault>(rule));
+  }
+  for (const char* kept : KeptByTheRules) {
+    const HeapPacket packet(hex(kept));
+    EXPECT_EQ(packetFault(packet.data(), packet.size()), nullptr) << kept;
+    EXPECT_EQ(oscpackFault(packet), "") << kept;
+  }
+}
+
 TEST(PacketValidation, AcceptsWellFormedMessages) { expectWellFormed(wellFormedMessages()); }
 
 TEST(PacketValidation, AcceptsWellFormedBundles) { expectWellFormed(wellFormedBundles()); }
@@ -327,8 +431,15 @@ TEST(PacketValidation, RejectsBadPacketSizes) {
 TEST(PacketValidation, RejectsMalformedAddressesAndTypeTags) {
   expectMalformed({
       {"address without NUL", raw("/abcdefg"), "address pattern not terminated"},
-      {"NUL inside the last word does not end the address", raw("/abc\0xyz"s),
-       "address pattern not terminated"},
+      {"bytes after the NUL that ends the address", raw("/abc\0xyz"s),
+       "address pattern padding not zero"},
+      {"NUL inside a word ends the address",
+       join({raw("/a\0b"s), raw("cd\0\0"s), padded(",i"), be32(1)}),
+       "address pattern padding not zero"},
+      {"bytes left after the last argument", message("/x", ",i", {be32(1), be32(0xDEADBEEF)}),
+       "bytes after the last argument"},
+      {"address only but for bytes after the tags", message("/x", ",", {be32(5)}),
+       "bytes after the last argument"},
       {"type tags without comma", join({padded("/a"), padded("if"), be32(1), be32(2)}),
        "type tags missing"},
       {"type tags without NUL", join({padded("/a"), raw(",iiiiiii")}), "type tags not terminated"},
@@ -354,8 +465,8 @@ TEST(PacketValidation, RejectsArgumentDataPastTheEnd) {
       {"string without NUL", message("/a", ",s", {raw("abcd")}), "string argument not terminated"},
       {"symbol without NUL", message("/a", ",S", {raw("abcdefgh")}),
        "string argument not terminated"},
-      {"NUL inside the last word does not end a string", message("/a", ",s", {raw("ab\0c"s)}),
-       "string argument not terminated"},
+      {"bytes after the NUL that ends a string", message("/a", ",s", {raw("ab\0c"s)}),
+       "string argument padding not zero"},
       {"string starting exactly at the end", message("/a", ",is", {be32(1)}),
        "string argument past end"},
   });
