@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seed corpora in fuzz/corpus/: OSC datagrams for the receive
 fuzzer (first byte: shape, blob form and whether the host runs out of values;
-second byte: after how many), Lingo notation texts, and address
+second byte: after how many), OSC messages for the differential fuzzer
+against liblo, Lingo notation texts, and address
 patterns each followed by a NUL and an address. Run it again after changing
 it; the files are committed."""
 import os
@@ -57,6 +58,21 @@ datagrams = {
     "bundle_two": bundle(1, simple, message("/b", "sf", pad("hi"), f32(0.5))),
     "bundle_nested": bundle(0x1234567800000007, bundle(5, simple), simple, bundle(0, bundle(0))),
 }
+# Messages of the types liblo knows, and malformed ones that a lenient
+# reading would take.
+liblo_messages = {
+    "every_type": message("/all", "ifsbTFcdIhmNtS", i32(-7), f32(0.5), pad("text"),
+                          blob(b"A\0B"), i32(0xC8), f64(0.25), u64(2**63 + 5),
+                          bytes([0, 0x90, 0x3C, 0x7F]), u64(1), pad("symbol")),
+    "empty_blob": message("/b", "bi", blob(b""), i32(3)),
+    "long_string": message("/s", "s", pad("a" * 37)),
+    "comma_only": message("/x", ""),
+    "pad_in_address": bytes.fromhex("2f75004f2c460000"),
+    "pad_in_string": bytes.fromhex("2f6100002c7369006162006300000000" "00000001"),
+    "pad_in_tags": bytes.fromhex("2f6100002c69696969007800" "00000001000000020000000300000004"),
+    "pad_in_blob": bytes.fromhex("2f6100002c6200000000000161ffffff"),
+    "bytes_after": bytes.fromhex("2f6100002c69000000000001deadbeef"),
+}
 lingo = {
     "integer": "440", "negative": "-2147483648", "float": "0.5", "exponent": "1e-04",
     "infinities": "[INF, -INF, NAN]", "string": '"a \\"b\\" \\\\ \\x00"', "symbol": "#name",
@@ -82,6 +98,7 @@ corpus = os.path.join(here, "corpus")
 shutil.rmtree(corpus, ignore_errors=True)
 os.makedirs(os.path.join(corpus, "receive"))
 os.makedirs(os.path.join(corpus, "lingo"))
+os.makedirs(os.path.join(corpus, "liblo_differential"))
 os.makedirs(os.path.join(corpus, "address_pattern"))
 # Byte 0 picks the shape (bit 0: property list), the blob form (bit 1: byte
 # arrays) and, with bit 2, a host that runs out of values after as many as
@@ -95,6 +112,9 @@ for index, (name, data) in enumerate(datagrams.items()):
     if name in ("every_tag", "arrays", "bundle_two", "bundle_nested"):
         with open(os.path.join(corpus, "receive", f"{name}_runs_out"), "wb") as out:
             out.write(bytes([4 | (index % 4), 5]) + data)
+for name, data in liblo_messages.items():
+    with open(os.path.join(corpus, "liblo_differential", name), "wb") as out:
+        out.write(data)
 for name, text in lingo.items():
     with open(os.path.join(corpus, "lingo", name), "w") as out:
         out.write(text)
