@@ -48,15 +48,22 @@ PacketList readPacketList(const SendContext& context, const HostValue& messageOr
   return packet;
 }
 
-}  // namespace
-
-bool encodePacket(const SendContext& context, PacketWriter& writer,
-                  const HostValue& messageOrBundle) {
-  const PacketList packet = readPacketList(context, messageOrBundle);
+// Writes the packet that `packet`, read from `messageOrBundle`, describes;
+// true when all of it fitted.
+bool writeListedPacket(const SendContext& context, PacketWriter& writer,
+                       const HostValue& messageOrBundle, const PacketList& packet) {
   if (packet.count == 0) return false;
   writePacketElement(context, writer, messageOrBundle, packet.first.get(), packet.firstKind,
                      packet.count);
   return writer.complete();
+}
+
+}  // namespace
+
+bool encodePacket(const SendContext& context, PacketWriter& writer,
+                  const HostValue& messageOrBundle) {
+  return writeListedPacket(context, writer, messageOrBundle,
+                           readPacketList(context, messageOrBundle));
 }
 
 bool sendPacket(const SendContext& context, int32_t bufferSize, const HostValue& messageOrBundle,
@@ -74,9 +81,7 @@ bool sendPacket(const SendContext& context, int32_t bufferSize, const HostValue&
   PacketBuffer buffer(context.memory, capacity);
   if (buffer.data() == nullptr) return false;
   PacketWriter writer(buffer.data(), capacity);
-  writePacketElement(context, writer, messageOrBundle, packet.first.get(), packet.firstKind,
-                     packet.count);
-  if (!writer.complete()) return false;
+  if (!writeListedPacket(context, writer, messageOrBundle, packet)) return false;
   sink.send(writer.data(), writer.size());
   return true;
 }
