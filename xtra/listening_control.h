@@ -1,8 +1,6 @@
-// Turning receiving on and off from Lingo, and handing received items to
-// the script's handler on the host thread.
+// Turning receiving on and off from Lingo.
 #pragma once
 
-#include "host/host_notifications.h"
 #include "xtra/xtra_instance.h"
 
 namespace zephyx::xtra {
@@ -20,11 +18,5 @@ void startListeningFromCall(XtraInstance& instance, MethodCall& call,
 // registration, so the host calls the client no more, then stops the
 // receiver, which drops what it queued.
 void endListening(XtraInstance& instance);
-
-// One delivery pass: at most the items queued when it begins, oldest first,
-// one handler call each. The pass holds its own references on the
-// scripting object (and so the instance), the client, the target and the
-// call guard, so that a handler may stop, restart or forget the instance.
-void deliverQueuedItems(TStdXtra_IMoaMmXScript* script, IMoaNotificationClient* client);
 
 }  // namespace zephyx::xtra

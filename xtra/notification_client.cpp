@@ -1,7 +1,7 @@
 #include "xtra/notification_client.h"
 
 #include "common/never_throw.h"
-#include "xtra/listening_control.h"
+#include "xtra/delivery_pass.h"
 #include "xtra/scripting_object.h"
 
 namespace zephyx::xtra {
