@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "common/type_symbol_table.h"
-#include "core_class.h"
 #include "host/host_ids.h"
 #include "osc/OscOutboundPacketStream.h"
 #include "osc/OscReceivedElements.h"
@@ -15,6 +14,7 @@
 #include "receive/packet_validation.h"
 #include "send/packet_sender.h"
 #include "standin/lingo_object.h"
+#include "xtra/library_entry_points.h"
 #include "xtra/scripting_object.h"
 #include "xtra/sending_control.h"
 
@@ -79,12 +79,12 @@ BENCHMARK(BM_ReceiveMessage)->Arg(0)->Arg(1);
 // Encoding one typed message into the packet buffer (no socket).
 void BM_EncodeMessage(benchmark::State& state) {
   standin::StandInHost host;
-  host.addClass(bench::coreClass());
+  host.addClass(hostids::ZephyxClass, xtra::DllGetClassForm, xtra::DllGetInterface);
   auto object = standin::LingoObject::create(host, hostids::ZephyxClass);
   const xtra::XtraInstance& instance =
       *static_cast<xtra::TStdXtra_IMoaMmXScript*>(object->script())->owner;
   const send::SendContext context = xtra::sendContextOf(instance);
-  standin::LingoParseResult parsed = host.parse(
+  lingo::ParseResult parsed = host.parse(
       "[\"/synth/voice/3/freq\", [#float32: 440.0, #int32: 1, #string: \"saw\", "
       "#array: [0.25, 0.5]]]");
   OwnedValue message = host.own(parsed.value);

@@ -16,12 +16,12 @@
 #include <fstream>
 #include <thread>
 
-#include "core_class.h"
 #include "host/host_ids.h"
 #include "loopback_support.h"
 #include "receive/ofx_osc_receiver.h"
 #include "standin/lingo_object.h"
 #include "standin/standin_host.h"
+#include "xtra/library_entry_points.h"
 #include "xtra/message_table.h"
 #include "xtra/scripting_object.h"
 
@@ -100,7 +100,7 @@ StreamResult streamIntoZephyx(int rate, double seconds, Latency* latency, int re
   StreamResult result;
   result.rate = rate;
   standin::StandInHost host;
-  host.addClass(coreClass());
+  host.addClass(hostids::ZephyxClass, xtra::DllGetClassForm, xtra::DllGetInterface);
   host.scriptContext().setRecordLimit(0);
   auto object = standin::LingoObject::create(host, hostids::ZephyxClass);
   if (!object) return result;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tools/loopback_counters.h"
+#include "tools/udp_port.h"
 
 namespace zephyx::bench {
 

@@ -1,13 +1,14 @@
 #include "null_host.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <utility>
 
-#include "common/owned_value.h"
 #include "host/host_ids.h"
 #include "host/host_status.h"
-#include "standin/standin_host.h"
 
 namespace zephyx::bench {
 
@@ -32,18 +33,20 @@ constexpr size_t ScratchTextSize = 65536;
 
 char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-uint32_t foldedHash(const char* text) {
-  uint32_t hash = 2166136261u;
-  for (; *text != '\0'; ++text) hash = (hash ^ static_cast<uint8_t>(lowerAscii(*text))) * 16777619u;
-  return hash;
+bool sameFolded(const std::string& folded, std::string_view text) {
+  if (folded.size() != text.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (folded[i] != lowerAscii(text[i])) return false;
+  }
+  return true;
 }
 
-bool sameFolded(const std::string& folded, const char* text) {
-  size_t i = 0;
-  for (; text[i] != '\0'; ++i) {
-    if (i == folded.size() || folded[i] != lowerAscii(text[i])) return false;
-  }
-  return i == folded.size();
+// A float's integer as a host converts it: rounded, saturated, NaN 0.
+int32_t roundedInteger(double number) {
+  if (std::isnan(number)) return 0;
+  if (number >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (number <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(std::round(number));
 }
 
 HostValue handle(size_t index) { return HostValue{{static_cast<uint32_t>(index), 0}}; }
@@ -86,7 +89,77 @@ class NullByteArray final : public IHostByteArray {
   uint32_t index_;
 };
 
-NullHost::NullHost() {
+// Makes each value as one entry with the answers its kind gives; the
+// containers' elements sit together, after the elements' own.
+class NullHost::TableMaker final : public lingo::ValueMaker {
+ public:
+  explicit TableMaker(NullHost& host) : host_(host) {}
+
+  HostValue makeInteger(int32_t number) override {
+    Entry made = answers(KindInteger);
+    made.integer = number;
+    made.integerStatus = StatusOk;
+    made.number = number;
+    made.numberStatus = StatusOk;
+    return host_.add(std::move(made));
+  }
+  HostValue makeFloat(double number) override {
+    Entry made = answers(KindFloat);
+    made.integer = roundedInteger(number);
+    made.integerStatus = StatusOk;
+    made.number = number;
+    made.numberStatus = StatusOk;
+    return host_.add(std::move(made));
+  }
+  HostValue makeString(std::string bytes) override {
+    Entry made = answers(KindString);
+    made.text = std::move(bytes);
+    return host_.add(std::move(made));
+  }
+  HostValue makeSymbol(std::string_view name) override {
+    return handle(host_.symbolEntries_[host_.intern(name) - 1]);
+  }
+  HostValue makeByteArray(std::vector<uint8_t> bytes) override {
+    Entry made = answers(KindByteArray);
+    made.length = makeInteger(static_cast<int32_t>(bytes.size()));
+    made.text.assign(bytes.begin(), bytes.end());
+    const HostValue value = host_.add(std::move(made));
+    host_.table_.back().object = std::make_unique<NullByteArray>(host_, value.words[0]);
+    return value;
+  }
+  HostValue makeList(std::vector<HostValue>&& items) override {
+    return container(KindList, std::vector<HostValue>(items.size(), VoidValue), items);
+  }
+  HostValue makePropList(std::vector<HostValue>&& keys, std::vector<HostValue>&& items) override {
+    return container(KindPropList, keys, items);
+  }
+  void release(const HostValue&) override {}
+
+ private:
+  // A value of `kind` that converts to nothing.
+  static Entry answers(int32_t kind) {
+    Entry made;
+    made.kind = kind;
+    made.integerStatus = ResultHostFailure;
+    made.numberStatus = ResultHostFailure;
+    made.symbolStatus = ResultHostFailure;
+    return made;
+  }
+
+  HostValue container(int32_t kind, const std::vector<HostValue>& keys,
+                      const std::vector<HostValue>& items) {
+    Entry made = answers(kind);
+    made.first = static_cast<uint32_t>(host_.elements_.size());
+    made.count = static_cast<uint32_t>(items.size());
+    host_.elements_.insert(host_.elements_.end(), items.begin(), items.end());
+    host_.names_.insert(host_.names_.end(), keys.begin(), keys.end());
+    return host_.add(std::move(made));
+  }
+
+  NullHost& host_;
+};
+
+NullHost::NullHost() : maker_(std::make_unique<TableMaker>(*this)) {
   table_.emplace_back();  // VOID
   const auto plain = [this](int32_t kind) {
     Entry made;
@@ -101,22 +174,21 @@ NullHost::NullHost() {
   madeByteArray_ = plain(KindByteArray);
   madeString_ = plain(KindString);
   table_[madeString_.words[0]].text.assign(ScratchTextSize, '\0');
-  symbolSlots_.assign(64, NoSymbol);
   lengthSymbol_ = intern("length");
 }
 
 NullHost::~NullHost() = default;
+
+lingo::ValueMaker& NullHost::maker() { return *maker_; }
 
 HostValue NullHost::add(Entry entry) {
   table_.push_back(std::move(entry));
   return handle(table_.size() - 1);
 }
 
-HostSymbol NullHost::intern(const char* text) {
-  const auto mask = static_cast<uint32_t>(symbolSlots_.size() - 1);
-  uint32_t slot = foldedHash(text) & mask;
-  for (; symbolSlots_[slot] != NoSymbol; slot = (slot + 1) & mask) {
-    if (sameFolded(symbolNames_[symbolSlots_[slot] - 1], text)) return symbolSlots_[slot];
+HostSymbol NullHost::intern(std::string_view text) {
+  for (size_t i = 0; i < symbolNames_.size(); ++i) {
+    if (sameFolded(symbolNames_[i], text)) return static_cast<HostSymbol>(i + 1);
   }
   std::string folded(text);
   for (char& c : folded) c = lowerAscii(c);
@@ -128,84 +200,7 @@ HostSymbol NullHost::intern(const char* text) {
   value.numberStatus = ResultHostFailure;
   value.symbol = symbol;
   symbolEntries_.push_back(add(std::move(value)).words[0]);
-  symbolSlots_[slot] = symbol;
-  // Kept at most half full, so that a probe ends soon.
-  if (2 * symbolNames_.size() > symbolSlots_.size()) {
-    std::vector<HostSymbol> old(symbolSlots_.size() * 2, NoSymbol);
-    old.swap(symbolSlots_);
-    const auto wider = static_cast<uint32_t>(symbolSlots_.size() - 1);
-    for (HostSymbol kept : old) {
-      if (kept == NoSymbol) continue;
-      uint32_t at = foldedHash(symbolNames_[kept - 1].c_str()) & wider;
-      while (symbolSlots_[at] != NoSymbol) at = (at + 1) & wider;
-      symbolSlots_[at] = kept;
-    }
-  }
   return symbol;
-}
-
-HostValue NullHost::copyFrom(standin::StandInHost& source, const HostValue& value) {
-  IHostValues& values = source.values();
-  IHostLists& lists = source.lists();
-  Entry copy;
-  values.valueType(&value, &copy.kind);
-  copy.integerStatus = values.valueToInteger(&value, &copy.integer);
-  copy.numberStatus = values.valueToDouble(&value, &copy.number);
-  HostSymbol theirs = NoSymbol;
-  copy.symbolStatus = values.valueToSymbol(&value, &theirs);
-  if (copy.symbolStatus == StatusOk) copy.symbol = intern(source.symbolName(theirs).c_str());
-
-  if (copy.kind == KindString) {
-    int32_t length = 0;
-    char* bytes = nullptr;
-    values.stringLength(&value, &length);
-    values.lockString(&value, &bytes);
-    copy.text.assign(bytes, static_cast<size_t>(length));
-    values.unlockString(&value);
-  } else if (copy.kind == KindList || copy.kind == KindPropList) {
-    int32_t count = 0;
-    lists.listCount(&value, &count);
-    // Copied first, so that this list's elements sit together after theirs.
-    std::vector<HostValue> items, keys;
-    for (int32_t position = 1; position <= count; ++position) {
-      OwnedValue item(&values);
-      lists.listGetAt(&value, position, item.out());
-      items.push_back(copyFrom(source, item.get()));
-      OwnedValue key(&values);
-      if (copy.kind == KindPropList) lists.propNameAt(&value, position, key.out());
-      keys.push_back(copy.kind == KindPropList ? copyFrom(source, key.get()) : VoidValue);
-    }
-    copy.first = static_cast<uint32_t>(elements_.size());
-    copy.count = static_cast<uint32_t>(count);
-    elements_.insert(elements_.end(), items.begin(), items.end());
-    names_.insert(names_.end(), keys.begin(), keys.end());
-  } else if (copy.kind == KindByteArray) {
-    IMoaUnknown* object = nullptr;
-    void* array = nullptr;
-    if (source.objects().valueToObject(&value, &object) == StatusOk) {
-      object->queryInterface(&hostids::ByteArray, &array);
-      object->release();
-    }
-    if (array != nullptr) {
-      auto* bytes = static_cast<IHostByteArray*>(array);
-      HostSymbol lengthName = NoSymbol;
-      values.stringToSymbol("length", &lengthName);
-      OwnedValue size(&values);
-      bytes->getProp(lengthName, size.out());
-      int32_t length = 0;
-      values.valueToInteger(size.ptr(), &length);
-      uint8_t* contents = nullptr;
-      bytes->getBytes(&contents);
-      copy.text.assign(reinterpret_cast<const char*>(contents), static_cast<size_t>(length));
-      copy.length = copyFrom(source, size.get());
-      bytes->release();
-    }
-  }
-  const HostValue made = add(std::move(copy));
-  if (table_.back().kind == KindByteArray) {
-    table_.back().object = std::make_unique<NullByteArray>(*this, made.words[0]);
-  }
-  return made;
 }
 
 uint64_t NullHost::totalCalls() const {

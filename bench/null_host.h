@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/host_broker.h"
@@ -13,10 +14,7 @@
 #include "host/host_memory.h"
 #include "host/host_objects.h"
 #include "host/host_values.h"
-
-namespace zephyx::standin {
-class StandInHost;
-}
+#include "lingo/lingo_notation.h"
 
 namespace zephyx::bench {
 
@@ -63,7 +61,7 @@ class NullByteArray;
 
 // Handles are indices into the table: 0 is VOID, then one entry per kind
 // that the value-making calls hand out (all alike, holding nothing), one
-// per interned symbol, and the values copied with copyFrom. Reference
+// per interned symbol, and the values made through maker(). Reference
 // counts are not kept: retain and release only count. One thread at a time.
 class NullHost final : public IHostValues,
                        public IHostLists,
@@ -76,10 +74,10 @@ class NullHost final : public IHostValues,
   NullHost(const NullHost&) = delete;
   NullHost& operator=(const NullHost&) = delete;
 
-  // Copies the value tree that `source` holds in `value` into the table,
-  // with the answers the stand-in gives for each value, and returns its
-  // handle here. Before measuring: this allocates.
-  HostValue copyFrom(standin::StandInHost& source, const HostValue& value);
+  // Adds values to the table, with the answers a host gives for each (a
+  // float converts to its rounded integer, a string to no number), for the
+  // Lingo parser. Before measuring: this allocates and counts no call.
+  lingo::ValueMaker& maker();
 
   IHostValues* values() { return this; }
   IHostLists* lists() { return this; }
@@ -142,10 +140,11 @@ class NullHost final : public IHostValues,
 
  private:
   friend class NullByteArray;
+  class TableMaker;
 
   struct Entry {
     int32_t kind = KindVoid;
-    // What the stand-in answered to each conversion, status included.
+    // What each conversion answers, status included.
     int32_t integer = 0;
     HostStatus integerStatus = StatusOk;
     double number = 0.0;
@@ -168,19 +167,19 @@ class NullHost final : public IHostValues,
   Entry& entry(const HostValue* value) { return table_[value->words[0]]; }
   // The symbol of `text`, interned when new; equal names in any case give
   // the same symbol.
-  HostSymbol intern(const char* text);
+  HostSymbol intern(std::string_view text);
 
   uint64_t counts_[HostCallCount] = {};
   std::vector<Entry> table_;
   std::vector<HostValue> elements_;
   std::vector<HostValue> names_;
-  // Interned names, folded to lower case; symbol n is names n - 1, its
-  // value the table entry symbolEntries_[n - 1].
+  // Interned names, folded to lower case, searched in order: a few dozen
+  // at most. Symbol n is names n - 1, its value the table entry
+  // symbolEntries_[n - 1].
   std::vector<std::string> symbolNames_;
   std::vector<uint32_t> symbolEntries_;
-  // Open addressing on the folded name's hash: symbol numbers, 0 empty.
-  std::vector<HostSymbol> symbolSlots_;
   HostSymbol lengthSymbol_ = NoSymbol;
+  std::unique_ptr<TableMaker> maker_;
   HostValue madeInteger_, madeFloat_, madeString_, madeList_, madePropList_, madeByteArray_;
 };
 

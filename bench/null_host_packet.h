@@ -12,8 +12,8 @@ namespace zephyx::bench {
 
 class NullHostPacket {
  public:
-  // Parses the packet's Lingo text with a stand-in host and copies the
-  // value into the null host's table. Before measuring: this allocates.
+  // Parses the packet's Lingo text straight into the null host's table.
+  // Before measuring: this allocates.
   explicit NullHostPacket(int shape);
 
   NullHost host;

@@ -18,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "core_class.h"
 #include "direct_decoding.h"
 #include "end_to_end.h"
 #include "host/host_ids.h"
@@ -32,6 +31,7 @@
 #include "send/packet_sender.h"
 #include "standin/lingo_object.h"
 #include "standin/standin_host.h"
+#include "xtra/library_entry_points.h"
 #include "xtra/message_table.h"
 #include "xtra/scripting_object.h"
 #include "xtra/sending_control.h"
@@ -44,7 +44,7 @@ struct World {
   standin::StandInHost host;
   std::unique_ptr<standin::LingoObject> object;
   World() {
-    host.addClass(coreClass());
+    host.addClass(hostids::ZephyxClass, xtra::DllGetClassForm, xtra::DllGetInterface);
     host.scriptContext().setRecordLimit(0);
     object = standin::LingoObject::create(host, hostids::ZephyxClass);
     if (!object) {
@@ -60,7 +60,7 @@ struct World {
     return *static_cast<xtra::TStdXtra_IMoaMmXScript*>(object->script())->owner;
   }
   OwnedValue parse(const std::string& text) {
-    standin::LingoParseResult parsed = host.parse(text);
+    lingo::ParseResult parsed = host.parse(text);
     if (!parsed.ok) {
       std::fprintf(stderr, "bad Lingo value: %s\n", text.c_str());
       std::exit(1);

@@ -11,8 +11,8 @@
 #include "osc/OscReceivedElements.h"
 #include "standin/lingo_object.h"
 #include "standin/standin_host.h"
-#include "tests/support/core_class.h"
 #include "send/send_context.h"
+#include "xtra/library_entry_points.h"
 #include "xtra/scripting_object.h"
 #include "xtra/sending_control.h"
 
@@ -31,7 +31,8 @@ struct SendWorld {
   const xtra::XtraInstance* instance = nullptr;
   send::SendContext context{};
   SendWorld() {
-    host.addClass(testsupport::coreClass());
+    require(host.addClass(hostids::ZephyxClass, xtra::DllGetClassForm, xtra::DllGetInterface),
+            "no class");
     object = standin::LingoObject::create(host, hostids::ZephyxClass);
     require(object != nullptr, "no instance");
     instance = static_cast<xtra::TStdXtra_IMoaMmXScript*>(object->script())->owner;

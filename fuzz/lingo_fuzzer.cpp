@@ -25,11 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int64_t liveBefore = host->valueTable().liveCount();
   const std::string_view text(reinterpret_cast<const char*>(data), size);
 
-  standin::LingoParseResult first = host->parse(text);
+  lingo::ParseResult first = host->parse(text);
   if (first.ok) {
     const std::string formatted = host->format(first.value);
     host->release(first.value);
-    standin::LingoParseResult second = host->parse(formatted);
+    lingo::ParseResult second = host->parse(formatted);
     require(second.ok, "formatted text does not parse", formatted + "\n" + second.error);
     const std::string again = host->format(second.value);
     host->release(second.value);

@@ -86,18 +86,4 @@ std::vector<ClassInterfaceInfo> LoadedLibrary::classInfo(IHostMemory& memory) co
   return entries;
 }
 
-bool LoadedLibrary::describeClass(const HostGuid& classId, StandInClass* out) const {
-  StandInClass cls;
-  cls.classId = classId;
-  if (getClassForm(&classId, &cls.instanceSize, &cls.create, &cls.destroy) != StatusOk) {
-    return false;
-  }
-  DllGetInterfaceFn exported = getInterface;
-  cls.getInterface = [exported, classId](void* record, const HostGuid& interfaceId, void** object) {
-    return exported(record, &classId, &interfaceId, object);
-  };
-  *out = std::move(cls);
-  return true;
-}
-
 }  // namespace zephyx::standin

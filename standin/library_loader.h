@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "host/library_exports.h"
-#include "standin/standin_class.h"
 
 namespace zephyx::standin {
 
@@ -26,9 +25,6 @@ class LoadedLibrary {
   // The class and interface entries of DllGetClassInfo, without the
   // closing zero entry; empty when the library gave none.
   std::vector<ClassInterfaceInfo> classInfo(IHostMemory& memory) const;
-
-  // A class descriptor filled from DllGetClassForm and DllGetInterface.
-  bool describeClass(const HostGuid& classId, StandInClass* out) const;
 
   const std::string& path() const { return path_; }
 

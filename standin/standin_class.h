@@ -19,4 +19,11 @@ struct StandInClass {
   std::function<HostStatus(void* record, const HostGuid& interfaceId, void** out)> getInterface;
 };
 
+// The class `classId` as a library's DllGetClassForm and DllGetInterface
+// describe it: the exports of a loaded library, or the library's own
+// functions where its code is linked in. False, *out untouched, when
+// DllGetClassForm refuses the class.
+bool describeClass(const HostGuid& classId, DllGetClassFormFn getClassForm,
+                   DllGetInterfaceFn getInterface, StandInClass* out);
+
 }  // namespace zephyx::standin

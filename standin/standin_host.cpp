@@ -82,7 +82,7 @@ void StandInHost::appendFormatted(std::string& out, const HostValue& value) cons
   appendLingo(out, table_, symbols_, value);
 }
 
-LingoParseResult StandInHost::parse(std::string_view text) {
+lingo::ParseResult StandInHost::parse(std::string_view text) {
   return parseLingo(table_, symbols_, text);
 }
 
@@ -92,9 +92,7 @@ bool StandInHost::loadLibrary(const std::string& path, std::string* error) {
   std::vector<HostGuid> classIds;
   for (const ClassInterfaceInfo& entry : library->classInfo(memory_)) {
     if (entry.interfaceId != hostids::ClassEntry) continue;
-    StandInClass cls;
-    if (library->describeClass(entry.classId, &cls)) {
-      addClass(std::move(cls));
+    if (addClass(entry.classId, library->getClassForm, library->getInterface)) {
       classIds.push_back(entry.classId);
     }
   }
@@ -130,6 +128,14 @@ const StandInRegistryEntry* StandInHost::registeredEntry(const HostGuid& classId
 
 void StandInHost::addClass(StandInClass cls) {
   classes_.push_back(std::make_unique<StandInClass>(std::move(cls)));
+}
+
+bool StandInHost::addClass(const HostGuid& classId, DllGetClassFormFn getClassForm,
+                           DllGetInterfaceFn getInterface) {
+  StandInClass cls;
+  if (!describeClass(classId, getClassForm, getInterface, &cls)) return false;
+  addClass(std::move(cls));
+  return true;
 }
 
 const StandInClass* StandInHost::findClass(const HostGuid& classId) const {

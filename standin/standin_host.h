@@ -11,7 +11,6 @@
 #include "common/owned_value.h"
 #include "standin/host_calls.h"
 #include "standin/library_loader.h"
-#include "standin/lingo_notation.h"
 #include "standin/standin_app_info.h"
 #include "standin/standin_broker.h"
 #include "standin/standin_class.h"
@@ -23,6 +22,7 @@
 #include "standin/standin_script_context.h"
 #include "standin/standin_values.h"
 #include "standin/symbol_table.h"
+#include "standin/value_notation.h"
 #include "standin/value_table.h"
 
 namespace zephyx::standin {
@@ -73,7 +73,7 @@ class StandInHost {
   // The same, appended to `out`.
   void appendFormatted(std::string& out, const HostValue& value) const;
   // The value owned by the caller, or the parser's error.
-  LingoParseResult parse(std::string_view text);
+  lingo::ParseResult parse(std::string_view text);
   std::string symbolName(HostSymbol symbol) const { return symbols_.name(symbol); }
 
   // Loads an extension library through its exports, adds its classes and
@@ -93,6 +93,10 @@ class StandInHost {
 
   // Classes and their instances.
   void addClass(StandInClass cls);
+  // The class that the two functions describe (see describeClass); false
+  // when DllGetClassForm refuses it.
+  bool addClass(const HostGuid& classId, DllGetClassFormFn getClassForm,
+                DllGetInterfaceFn getInterface);
   const StandInClass* findClass(const HostGuid& classId) const;
   // A new instance of the class and a new reference to its interface.
   HostStatus createObject(const HostGuid& classId, const HostGuid& interfaceId, void** out);

@@ -4,7 +4,7 @@
 
 #include "host/host_ids.h"
 #include "host/host_status.h"
-#include "standin/lingo_notation.h"
+#include "standin/value_notation.h"
 
 namespace zephyx::standin {
 

@@ -7,9 +7,9 @@
 
 #include "host/host_ids.h"
 #include "receive/ofx_osc_receiver.h"
-#include "tests/support/core_class.h"
 #include "tests/support/host_fixture.h"
 #include "tests/support/udp_loopback.h"
+#include "xtra/library_entry_points.h"
 #include "xtra/message_table.h"
 #include "xtra/process_state.h"
 #include "xtra/scripting_object.h"
@@ -23,7 +23,9 @@ using testsupport::HostFixture;
 
 class InstanceTest : public HostFixture {
  protected:
-  void SetUp() override { host.addClass(testsupport::coreClass()); }
+  void SetUp() override {
+    ASSERT_TRUE(host.addClass(hostids::ZephyxClass, xtra::DllGetClassForm, xtra::DllGetInterface));
+  }
 
   std::unique_ptr<LingoObject> make(const std::vector<HostValue>& newArgs = {}) {
     auto object = LingoObject::create(host, hostids::ZephyxClass, newArgs);
@@ -147,7 +149,7 @@ TEST_F(InstanceTest, ForgetOfAListeningInstanceUnregistersAndStops) {
 
 TEST_F(InstanceTest, TheLastInstanceGivesTheBrokerAndForgettingOneLeavesTheOther) {
   standin::StandInHost other;
-  other.addClass(testsupport::coreClass());
+  ASSERT_TRUE(other.addClass(hostids::ZephyxClass, xtra::DllGetClassForm, xtra::DllGetInterface));
   auto first = make();
   EXPECT_EQ(sharedBroker, static_cast<IHostBroker*>(&host.broker()));
   auto second = LingoObject::create(other, hostids::ZephyxClass);

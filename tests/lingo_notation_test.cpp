@@ -1,4 +1,4 @@
-#include "standin/lingo_notation.h"
+#include "lingo/lingo_notation.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 namespace zephyx {
 namespace {
 
-using standin::LingoParseResult;
+using lingo::ParseResult;
 using standin::StandInHost;
 using standin::ValueSlot;
 
@@ -33,7 +33,7 @@ class LingoFixture : public ::testing::Test {
 
   // The notation of what `text` parses to.
   std::string reformatted(const std::string& text) {
-    LingoParseResult result = host.parse(text);
+    ParseResult result = host.parse(text);
     if (!result.ok) return "parse failed: " + result.error;
     return formatted(result.value);
   }
@@ -232,7 +232,7 @@ TEST_F(LingoParse, Integers) {
       {"2147483647", 2147483647},
       {"-2147483648", std::numeric_limits<int32_t>::min()}};
   for (const auto& [text, number] : cases) {
-    LingoParseResult result = host.parse(text);
+    ParseResult result = host.parse(text);
     ASSERT_TRUE(result.ok) << text << ": " << result.error;
     EXPECT_EQ(slotOf(result.value).kind, standin::StandInInteger) << text;
     EXPECT_EQ(slotOf(result.value).integer, number) << text;
@@ -246,20 +246,20 @@ TEST_F(LingoParse, PointOrExponentMakesAFloat) {
       {"440.0", 440.0}, {"0.5", 0.5},    {"1e-04", 1e-4}, {"2e3", 2000.0}, {"2E+3", 2000.0},
       {"-2.5", -2.5},   {"1e+20", 1e20}, {"INF", inf},    {"-INF", -inf},  {"5e-324", 5e-324}};
   for (const auto& [text, number] : cases) {
-    LingoParseResult result = host.parse(text);
+    ParseResult result = host.parse(text);
     ASSERT_TRUE(result.ok) << text << ": " << result.error;
     EXPECT_EQ(slotOf(result.value).kind, standin::StandInFloat) << text;
     EXPECT_EQ(slotOf(result.value).number, number) << text;
     host.release(result.value);
   }
 
-  LingoParseResult nan = host.parse("NAN");
+  ParseResult nan = host.parse("NAN");
   ASSERT_TRUE(nan.ok) << nan.error;
   EXPECT_EQ(slotOf(nan.value).kind, standin::StandInFloat);
   EXPECT_TRUE(std::isnan(slotOf(nan.value).number));
   host.release(nan.value);
 
-  LingoParseResult negativeZero = host.parse("-0.0");
+  ParseResult negativeZero = host.parse("-0.0");
   ASSERT_TRUE(negativeZero.ok) << negativeZero.error;
   EXPECT_TRUE(std::signbit(slotOf(negativeZero.value).number));
   host.release(negativeZero.value);
@@ -274,7 +274,7 @@ TEST_F(LingoParse, Strings) {
       {"\"raw \x7f and caf\xc3\xa9\"", "raw \x7f and caf\xc3\xa9"},
       {"\"[1, 2] # <bytes>\"", "[1, 2] # <bytes>"}};
   for (const auto& [text, bytes] : cases) {
-    LingoParseResult result = host.parse(text);
+    ParseResult result = host.parse(text);
     ASSERT_TRUE(result.ok) << text << ": " << result.error;
     EXPECT_EQ(slotOf(result.value).kind, standin::StandInString) << text;
     EXPECT_EQ(slotOf(result.value).text, bytes) << text;
@@ -288,27 +288,27 @@ TEST_F(LingoParse, SymbolsInBothForms) {
   host.release(first);
 
   for (const char* text : {"#int32", "#INT32", "symbol(\"int32\")", "symbol ( \"Int32\" )"}) {
-    LingoParseResult result = host.parse(text);
+    ParseResult result = host.parse(text);
     ASSERT_TRUE(result.ok) << text << ": " << result.error;
     EXPECT_EQ(slotOf(result.value).kind, standin::StandInSymbol) << text;
     EXPECT_EQ(slotOf(result.value).symbol, int32) << text;
     host.release(result.value);
   }
 
-  LingoParseResult spaced = host.parse("symbol(\"two words\\x00\")");
+  ParseResult spaced = host.parse("symbol(\"two words\\x00\")");
   ASSERT_TRUE(spaced.ok) << spaced.error;
   EXPECT_EQ(host.symbolName(slotOf(spaced.value).symbol), std::string("two words\0", 10));
   host.release(spaced.value);
 }
 
 TEST_F(LingoParse, Void) {
-  LingoParseResult result = host.parse("  VOID ");
+  ParseResult result = host.parse("  VOID ");
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_TRUE(sameValue(result.value, VoidValue));
 }
 
 TEST_F(LingoParse, ListsOwnTheirElements) {
-  LingoParseResult result = host.parse("[ 1 ,\n\t[2, VOID],[ ] ]");
+  ParseResult result = host.parse("[ 1 ,\n\t[2, VOID],[ ] ]");
   ASSERT_TRUE(result.ok) << result.error;
   const ValueSlot& list = slotOf(result.value);
   ASSERT_EQ(list.kind, standin::StandInList);
@@ -327,7 +327,7 @@ TEST_F(LingoParse, ListsOwnTheirElements) {
 }
 
 TEST_F(LingoParse, PropListsKeepKeysInOrder) {
-  LingoParseResult result = host.parse("[#a: 1, \"b\" : [2], #A: 3]");
+  ParseResult result = host.parse("[#a: 1, \"b\" : [2], #A: 3]");
   ASSERT_TRUE(result.ok) << result.error;
   const ValueSlot& props = slotOf(result.value);
   ASSERT_EQ(props.kind, standin::StandInPropList);
@@ -344,7 +344,7 @@ TEST_F(LingoParse, PropListsKeepKeysInOrder) {
   host.release(result.value);
 
   for (const char* text : {"[:]", "[ :\n]"}) {
-    LingoParseResult empty = host.parse(text);
+    ParseResult empty = host.parse(text);
     ASSERT_TRUE(empty.ok) << text << ": " << empty.error;
     EXPECT_EQ(slotOf(empty.value).kind, standin::StandInPropList) << text;
     EXPECT_TRUE(slotOf(empty.value).items.empty()) << text;
@@ -356,7 +356,7 @@ TEST_F(LingoParse, ByteArrays) {
   const std::vector<std::pair<std::string, std::vector<uint8_t>>> cases = {
       {"<bytes>", {}}, {"<bytes 41 00 c8>", {0x41, 0x00, 0xc8}}, {"<bytes FF\n0a >", {0xff, 0x0a}}};
   for (const auto& [text, bytes] : cases) {
-    LingoParseResult result = host.parse(text);
+    ParseResult result = host.parse(text);
     ASSERT_TRUE(result.ok) << text << ": " << result.error;
     EXPECT_EQ(slotOf(result.value).kind, standin::StandInByteArray) << text;
     EXPECT_EQ(slotOf(result.value).bytes, bytes) << text;
@@ -365,9 +365,9 @@ TEST_F(LingoParse, ByteArrays) {
 }
 
 TEST_F(LingoParse, AcceptsNestingUpToTheLimit) {
-  const int depth = standin::LingoMaxDepth;
+  const int depth = lingo::MaxDepth;
   const std::string text = std::string(depth - 1, '[') + "[7]" + std::string(depth - 1, ']');
-  LingoParseResult result = host.parse(text);
+  ParseResult result = host.parse(text);
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ(host.format(result.value), text);
   host.release(result.value);
@@ -422,7 +422,7 @@ TEST_F(LingoRoundTrip, FloatsKeepEveryBit) {
                                        -std::numeric_limits<double>::max()};
   for (double number : numbers) {
     const std::string text = formatted(host.makeFloat(number));
-    LingoParseResult result = host.parse(text);
+    ParseResult result = host.parse(text);
     ASSERT_TRUE(result.ok) << text << ": " << result.error;
     EXPECT_EQ(slotOf(result.value).kind, standin::StandInFloat) << text;
     EXPECT_EQ(bitsOf(slotOf(result.value).number), bitsOf(number)) << text;
@@ -489,7 +489,7 @@ TEST_F(LingoParseError, NamesTheFaultAndItsPosition) {
       {std::string(257, '[') + std::string(257, ']'), 256, "nested deeper than 256"},
   };
   for (const BadLiteral& bad : cases) {
-    LingoParseResult result = host.parse(bad.text);
+    ParseResult result = host.parse(bad.text);
     EXPECT_FALSE(result.ok) << bad.text;
     if (result.ok) {
       host.release(result.value);
@@ -517,7 +517,7 @@ TEST_F(LingoParseError, ReleasesEverythingMadeBeforeTheFault) {
   };
   for (const std::string& text : inputs) {
     const int64_t madeBefore = host.valueTable().madeCount();
-    LingoParseResult result = host.parse(text);
+    ParseResult result = host.parse(text);
     EXPECT_FALSE(result.ok) << text;
     if (result.ok) host.release(result.value);
     // Otherwise the check below would prove nothing.

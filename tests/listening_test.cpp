@@ -6,8 +6,8 @@
 
 #include "host/host_ids.h"
 #include "receive/ofx_osc_receiver.h"
-#include "tests/support/core_class.h"
 #include "tests/support/host_fixture.h"
+#include "xtra/library_entry_points.h"
 #include "xtra/message_table.h"
 #include "xtra/process_state.h"
 #include "xtra/scripting_object.h"
@@ -19,7 +19,9 @@ using standin::LingoObject;
 
 class ListeningTest : public testsupport::HostFixture {
  protected:
-  void SetUp() override { host.addClass(testsupport::coreClass()); }
+  void SetUp() override {
+    ASSERT_TRUE(host.addClass(hostids::ZephyxClass, xtra::DllGetClassForm, xtra::DllGetInterface));
+  }
 
   std::unique_ptr<LingoObject> make() {
     auto object = LingoObject::create(host, hostids::ZephyxClass);

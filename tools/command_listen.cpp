@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "host/host_ids.h"
+#include "tools/command_arguments.h"
 #include "tools/commands.h"
 #include "tools/tool_host.h"
 

@@ -22,9 +22,11 @@
 #include <vector>
 
 #include "host/host_ids.h"
+#include "tools/command_arguments.h"
 #include "tools/commands.h"
 #include "tools/loopback_counters.h"
 #include "tools/tool_host.h"
+#include "tools/udp_port.h"
 
 namespace zephyx::tool {
 namespace {

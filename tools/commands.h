@@ -17,11 +17,4 @@ int runListen(const Options& options);
 int runDemo(const Options& options);
 int runSoak(const Options& options);
 
-// Reports a usage error on standard error; returns the usage status.
-int usageError(const std::string& message);
-
-// Whole-text conversions for option values.
-bool parseInteger(const std::string& text, int32_t* out);
-bool parseSeconds(const std::string& text, double* out);
-
 }  // namespace zephyx::tool

@@ -1,10 +1,5 @@
 #include "tools/loopback_counters.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -39,22 +34,6 @@ long kernelDrops(int port) {
     drops = std::max(drops, 0L) + std::stol(last);
   }
   return drops;
-}
-
-int freeUdpPort() {
-  const int socketFd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  if (socketFd < 0) return 0;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(socketFd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(socketFd);
-  return port;
 }
 
 }  // namespace zephyx::tool

@@ -11,7 +11,4 @@ long residentKiB();
 // address: the last column of /proc/net/udp. -1 when it cannot be read.
 long kernelDrops(int port);
 
-// A UDP port on 127.0.0.1 that the system chose a moment ago; 0 when none.
-int freeUdpPort();
-
 }  // namespace zephyx::tool

@@ -1,10 +1,8 @@
 // zephyx-host: a command-line host for the Zephyx library, built on the
 // stand-in host.
-#include <cerrno>
-#include <cstdlib>
 #include <iostream>
-#include <limits>
 
+#include "tools/command_arguments.h"
 #include "tools/commands.h"
 #include "tools/tool_host.h"
 #include "zephyx_version.h"
@@ -48,34 +46,6 @@ const char Usage[] =
     "  --version        the program's version\n";
 
 }  // namespace
-
-int usageError(const std::string& message) {
-  std::cerr << "zephyx-host: " << message << "\n"
-            << "try 'zephyx-host --help'\n";
-  return ExitUsage;
-}
-
-bool parseInteger(const std::string& text, int32_t* out) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  const long long value = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || value < std::numeric_limits<int32_t>::min() ||
-      value > std::numeric_limits<int32_t>::max()) {
-    return false;
-  }
-  *out = static_cast<int32_t>(value);
-  return true;
-}
-
-bool parseSeconds(const std::string& text, double* out) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || !(value >= 0)) return false;
-  *out = value;
-  return true;
-}
 
 }  // namespace zephyx::tool
 

@@ -51,7 +51,7 @@ bool loadLibrary(standin::StandInHost& host, const std::string& path) {
 
 bool Literals::parseAll(const std::vector<std::string>& texts) {
   for (const std::string& text : texts) {
-    standin::LingoParseResult parsed = host_.parse(text);
+    lingo::ParseResult parsed = host_.parse(text);
     if (!parsed.ok) {
       std::cerr << "zephyx-host: malformed literal " << text << ": " << parsed.error << "\n";
       values_.clear();

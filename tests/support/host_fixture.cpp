@@ -5,7 +5,7 @@
 namespace zephyx::testsupport {
 
 OwnedValue HostFixture::lingo(std::string_view text) {
-  standin::LingoParseResult parsed = host.parse(text);
+  lingo::ParseResult parsed = host.parse(text);
   EXPECT_TRUE(parsed.ok) << text << ": " << parsed.error;
   return host.own(parsed.value);
 }

@@ -105,13 +105,6 @@ void UdpSender::send(int port, const Bytes& datagram) {
            sizeof address);
 }
 
-int freeUdpPort() {
-  int port = 0;
-  const int fd = boundSocket(&port);
-  closeSocket(fd);
-  return port;
-}
-
 PortHolder::PortHolder() {
   // Bound to every address, as a listening receiver would be.
   socket_ = static_cast<int>(::socket(AF_INET, SOCK_DGRAM, 0));

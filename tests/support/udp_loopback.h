@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/udp_port.h"
+
 namespace zephyx::testsupport {
 
 using Bytes = std::vector<uint8_t>;
@@ -48,9 +50,7 @@ class UdpSender {
   int socket_ = -1;
 };
 
-// A UDP port on 127.0.0.1 that was free a moment ago: the system chose it
-// for a probe socket that is closed again.
-int freeUdpPort();
+using tool::freeUdpPort;
 
 // A UDP socket that holds a port, so that binding it elsewhere fails.
 class PortHolder {

@@ -1,4 +1,4 @@
-#include "standin/lingo_notation.h"
+#include "lingo/lingo_notation.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace zephyx::standin {
+namespace zephyx::lingo {
 namespace {
 
 const char HexDigits[] = "0123456789abcdef";
@@ -77,147 +77,135 @@ void appendFloat(std::string& out, double number) {
   if (text.find_first_of(".e") == std::string_view::npos) out += ".0";
 }
 
-// Containers are identified by slot and serial while they are open, so a
-// list reached again through itself is noticed.
-uint64_t identity(const HostValue& value) {
-  return (static_cast<uint64_t>(value.words[0]) << 32) | value.words[1];
-}
-
 }  // namespace
 
-std::string formatLingo(const ValueTable& table, const SymbolTable& symbols,
-                        const HostValue& value) {
+std::string format(ValueReader& reader, const HostValue& value) {
   std::string out;
-  appendLingo(out, table, symbols, value);
+  append(out, reader, value);
   return out;
 }
 
-void appendLingo(std::string& out, const ValueTable& table, const SymbolTable& symbols,
-                 const HostValue& value) {
-  // Under the table's lock throughout: one value tree is read as one step.
-  table.locked([&](const ValueTable::Locked& view) {
-    // Values made by other code can nest far deeper than the call stack
-    // allows, so containers are walked with an explicit stack.
-    struct Frame {
-      const ValueSlot* slot;
-      uint64_t id;
-      size_t next;  // for a property list, keys and values alternate
-    };
-    std::vector<Frame> stack;
-    // The lists open on the stack; one reached again through itself is a cycle.
-    std::unordered_set<uint64_t> open;
+void append(std::string& out, ValueReader& reader, const HostValue& value) {
+  using Kind = ValueReader::Kind;
+  // Values made by other code can nest far deeper than the call stack
+  // allows, so containers are walked with an explicit stack.
+  struct Frame {
+    HostValue container;
+    uint64_t id;
+    bool prop;
+    size_t steps;  // for a property list, keys and values alternate
+    size_t next;
+  };
+  std::vector<Frame> stack;
+  // The lists open on the stack; one reached again through itself is a cycle.
+  std::unordered_set<uint64_t> open;
 
-    auto emit = [&](const HostValue& item) {
-      if (sameValue(item, VoidValue)) {
+  auto emit = [&](const HostValue& item) {
+    int32_t code = 0;
+    const Kind kind = reader.kind(item, &code);
+    switch (kind) {
+      case Kind::Void:
         out += "VOID";
-        return;
-      }
-      const ValueSlot* slot = view.find(item);
-      if (slot == nullptr) {
+        break;
+      case Kind::Dead:
         out += "<dead value>";
-        return;
+        break;
+      case Kind::Integer: {
+        char digits[16];
+        const auto written = std::to_chars(digits, digits + sizeof digits, reader.integer(item));
+        out.append(digits, static_cast<size_t>(written.ptr - digits));
+        break;
       }
-      switch (slot->kind) {
-        case StandInVoid:
-          out += "VOID";
-          break;
-        case StandInInteger: {
-          char digits[16];
-          const auto written = std::to_chars(digits, digits + sizeof digits, slot->integer);
-          out.append(digits, static_cast<size_t>(written.ptr - digits));
+      case Kind::Float:
+        appendFloat(out, reader.number(item));
+        break;
+      case Kind::String:
+        appendQuoted(out, reader.contents(item));
+        break;
+      case Kind::Symbol: {
+        const std::string_view name = reader.contents(item);
+        if (isIdentifier(name)) {
+          out += '#';
+          out += name;
+        } else {
+          out += "symbol(";
+          appendQuoted(out, name);
+          out += ')';
+        }
+        break;
+      }
+      case Kind::ByteArray:
+        out += "<bytes";
+        for (char byte : reader.contents(item)) {
+          out += ' ';
+          appendHexByte(out, static_cast<uint8_t>(byte));
+        }
+        out += '>';
+        break;
+      case Kind::Object:
+        out += "<object ";
+        out += reader.contents(item);
+        out += '>';
+        break;
+      case Kind::List:
+      case Kind::PropList: {
+        const uint64_t id = reader.identity(item);
+        const bool prop = kind == Kind::PropList;
+        if (open.count(id) != 0) {
+          out += "<cycle>";
           break;
         }
-        case StandInFloat:
-          appendFloat(out, slot->number);
-          break;
-        case StandInString:
-          appendQuoted(out, slot->text);
-          break;
-        case StandInSymbol: {
-          const std::string name = symbols.name(slot->symbol);
-          if (isIdentifier(name)) {
-            out += '#';
-            out += name;
-          } else {
-            out += "symbol(";
-            appendQuoted(out, name);
-            out += ')';
-          }
-          break;
+        const size_t count = reader.count(item);
+        if (count == 0) {
+          out += prop ? "[:]" : "[]";
+        } else {
+          out += '[';
+          open.insert(id);
+          stack.push_back(Frame{item, id, prop, count * (prop ? 2 : 1), 0});
         }
-        case StandInByteArray:
-          out += "<bytes";
-          for (uint8_t byte : slot->bytes) {
-            out += ' ';
-            appendHexByte(out, byte);
-          }
-          out += '>';
-          break;
-        case StandInObject:
-          out += "<object ";
-          out += slot->text;
-          out += '>';
-          break;
-        case StandInList:
-        case StandInPropList: {
-          const uint64_t id = identity(item);
-          if (open.count(id) != 0) {
-            out += "<cycle>";
-          } else if (slot->items.empty()) {
-            out += slot->kind == StandInList ? "[]" : "[:]";
-          } else {
-            out += '[';
-            open.insert(id);
-            stack.push_back(Frame{slot, id, 0});
-          }
-          break;
-        }
-        default:
-          out += "<kind " + std::to_string(slot->kind) + ">";
-          break;
+        break;
       }
-    };
-
-    emit(value);
-    while (!stack.empty()) {
-      // Copied out: emit may grow the stack and move the frame.
-      const Frame frame = stack.back();
-      const bool prop = frame.slot->kind == StandInPropList;
-      const size_t steps = frame.slot->items.size() * (prop ? 2 : 1);
-      if (frame.next >= steps) {
-        out += ']';
-        open.erase(frame.id);
-        stack.pop_back();
-        continue;
-      }
-      ++stack.back().next;
-      if (!prop) {
-        if (frame.next > 0) out += ", ";
-        emit(frame.slot->items[frame.next]);
-      } else if (frame.next % 2 == 0) {
-        if (frame.next > 0) out += ", ";
-        const size_t index = frame.next / 2;
-        emit(index < frame.slot->keys.size() ? frame.slot->keys[index] : VoidValue);
-      } else {
-        out += ": ";
-        emit(frame.slot->items[frame.next / 2]);
-      }
+      case Kind::Other:
+        out += "<kind " + std::to_string(code) + ">";
+        break;
     }
-  });
+  };
+
+  emit(value);
+  while (!stack.empty()) {
+    // Copied out: emit may grow the stack and move the frame.
+    const Frame frame = stack.back();
+    if (frame.next >= frame.steps) {
+      out += ']';
+      open.erase(frame.id);
+      stack.pop_back();
+      continue;
+    }
+    ++stack.back().next;
+    if (!frame.prop) {
+      if (frame.next > 0) out += ", ";
+      emit(reader.item(frame.container, frame.next));
+    } else if (frame.next % 2 == 0) {
+      if (frame.next > 0) out += ", ";
+      emit(reader.key(frame.container, frame.next / 2));
+    } else {
+      out += ": ";
+      emit(reader.item(frame.container, frame.next / 2));
+    }
+  }
 }
 
 namespace {
 
 // Reads one literal. Lists are read with an explicit stack of open lists, so
-// depth is bounded only by LingoMaxDepth and a failure can release every
-// value made so far.
+// depth is bounded only by MaxDepth and a failure can release every value
+// made so far.
 class Parser {
  public:
-  Parser(ValueTable& table, SymbolTable& symbols, std::string_view text)
-      : table_(table), symbols_(symbols), text_(text) {}
+  Parser(ValueMaker& maker, std::string_view text) : maker_(maker), text_(text) {}
 
-  LingoParseResult run() {
-    LingoParseResult result;
+  ParseResult run() {
+    ParseResult result;
     try {
       HostValue value = VoidValue;
       if (parse(value)) {
@@ -250,9 +238,11 @@ class Parser {
       skipSpace();
       size_t start = pos_;
       HostValue value = VoidValue;
+      // Only a symbol or a string may name a property.
+      bool keyable = false;
       if (peek() == '[') {
-        if (stack_.size() >= static_cast<size_t>(LingoMaxDepth)) {
-          return fail(pos_, "lists nested deeper than " + std::to_string(LingoMaxDepth));
+        if (stack_.size() >= static_cast<size_t>(MaxDepth)) {
+          return fail(pos_, "lists nested deeper than " + std::to_string(MaxDepth));
         }
         ++pos_;
         stack_.emplace_back();
@@ -271,7 +261,7 @@ class Parser {
         } else {
           continue;  // the first element
         }
-      } else if (!scalar(value)) {
+      } else if (!scalar(value, keyable)) {
         return false;
       }
 
@@ -281,7 +271,7 @@ class Parser {
         if (stack_.empty()) {
           skipSpace();
           if (pos_ != text_.size()) {
-            table_.release(value);
+            release(value);
             return fail(pos_, "unexpected text after the value");
           }
           out = value;
@@ -310,10 +300,7 @@ class Parser {
           // that before judging what kind of key it would have been.
           skipSpace();
           if (peek() != ':') return fail(pos_, "expected ':'");
-          const ValueSlot* slot = table_.find(value);
-          if (slot == nullptr || (slot->kind != StandInSymbol && slot->kind != StandInString)) {
-            return fail(start, "a property name must be a symbol or a string");
-          }
+          if (!keyable) return fail(start, "a property name must be a symbol or a string");
           ++pos_;
           list.wantValue = true;
           break;
@@ -328,6 +315,7 @@ class Parser {
         ++pos_;
         start = list.start;
         value = close();
+        keyable = false;
       }
     }
   }
@@ -336,28 +324,29 @@ class Parser {
   // references of its elements.
   HostValue close() {
     OpenList& list = stack_.back();
-    const HostValue value =
-        table_.make(list.prop ? StandInPropList : StandInList, [&](ValueSlot& slot) {
-          slot.items = std::move(list.items);
-          slot.keys = std::move(list.keys);
-        });
+    const HostValue value = list.prop
+                                ? maker_.makePropList(std::move(list.keys), std::move(list.items))
+                                : maker_.makeList(std::move(list.items));
     stack_.pop_back();
     return value;
   }
 
-  bool scalar(HostValue& out) {
+  // `keyable` tells whether the value may name a property.
+  bool scalar(HostValue& out, bool& keyable) {
     const size_t start = pos_;
     const char c = peek();
     if (c == '-' || isDigit(c)) return number(out);
     if (c == '"') {
       std::string text;
       if (!quoted(text)) return false;
-      out = table_.make(StandInString, [&](ValueSlot& slot) { slot.text = std::move(text); });
+      out = maker_.makeString(std::move(text));
+      keyable = true;
       return true;
     }
     if (c == '#') {
       ++pos_;
       if (!isIdentifierStart(peek())) return fail(pos_, "expected a symbol name");
+      keyable = true;
       return makeSymbol(word(), out);
     }
     if (c == '<') return bytes(out);
@@ -380,6 +369,7 @@ class Parser {
         skipSpace();
         if (peek() != ')') return fail(pos_, "expected ')'");
         ++pos_;
+        keyable = true;
         return makeSymbol(text, out);
       }
       return fail(start, "unknown word '" + std::string(name) + "'");
@@ -427,7 +417,7 @@ class Parser {
     if (result.ec != std::errc() || result.ptr != last) {
       return fail(start, "integer out of range");
     }
-    out = table_.make(StandInInteger, [&](ValueSlot& slot) { slot.integer = integer; });
+    out = maker_.makeInteger(integer);
     return true;
   }
 
@@ -494,18 +484,17 @@ class Parser {
       ++pos_;
       data.push_back(static_cast<uint8_t>(high * 16 + low));
     }
-    out = table_.make(StandInByteArray, [&](ValueSlot& slot) { slot.bytes = std::move(data); });
+    out = maker_.makeByteArray(std::move(data));
     return true;
   }
 
   bool makeFloat(double number, HostValue& out) {
-    out = table_.make(StandInFloat, [&](ValueSlot& slot) { slot.number = number; });
+    out = maker_.makeFloat(number);
     return true;
   }
 
   bool makeSymbol(std::string_view name, HostValue& out) {
-    const HostSymbol symbol = symbols_.intern(name);
-    out = table_.make(StandInSymbol, [&](ValueSlot& slot) { slot.symbol = symbol; });
+    out = maker_.makeSymbol(name);
     return true;
   }
 
@@ -536,14 +525,17 @@ class Parser {
 
   void releaseOpen() {
     for (const OpenList& list : stack_) {
-      for (const HostValue& key : list.keys) table_.release(key);
-      for (const HostValue& item : list.items) table_.release(item);
+      for (const HostValue& key : list.keys) release(key);
+      for (const HostValue& item : list.items) release(item);
     }
     stack_.clear();
   }
 
-  ValueTable& table_;
-  SymbolTable& symbols_;
+  void release(const HostValue& value) {
+    if (!sameValue(value, VoidValue)) maker_.release(value);
+  }
+
+  ValueMaker& maker_;
   std::string_view text_;
   size_t pos_ = 0;
   std::vector<OpenList> stack_;
@@ -553,8 +545,6 @@ class Parser {
 
 }  // namespace
 
-LingoParseResult parseLingo(ValueTable& table, SymbolTable& symbols, std::string_view text) {
-  return Parser(table, symbols, text).run();
-}
+ParseResult parse(ValueMaker& maker, std::string_view text) { return Parser(maker, text).run(); }
 
-}  // namespace zephyx::standin
+}  // namespace zephyx::lingo
