@@ -87,8 +87,7 @@ class ValueMaker {
   // them, and may move them out of the vectors; when a make throws they
   // are still the parser's. A property list gets keys[i]: items[i].
   virtual HostValue makeList(std::vector<HostValue>&& items) = 0;
-  virtual HostValue makePropList(std::vector<HostValue>&& keys,
-                                 std::vector<HostValue>&& items) = 0;
+  virtual HostValue makePropList(std::vector<HostValue>&& keys, std::vector<HostValue>&& items) = 0;
   // Drops the parser's reference to a value it made; never called with VOID.
   virtual void release(const HostValue& value) = 0;
 
