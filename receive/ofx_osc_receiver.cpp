@@ -31,9 +31,9 @@ bool ofxOscReceiver::startReceiving(int32_t port, const ReceiveSettings& startSe
     return false;
   }
   settings = startSettings;
-  // Taken here, once, rather than for every datagram; the thread reads them
-  // until it is joined.
-  // Without them every datagram would be dropped: better said now.
+  // Taken once per start rather than for every datagram, and given back once
+  // the thread is joined. Without them every datagram would be dropped:
+  // better said now.
   const bool haveServices = neverThrow(false, [&] {
     services.emplace(settings.broker);
     return services->ready();
@@ -43,17 +43,16 @@ bool ofxOscReceiver::startReceiving(int32_t port, const ReceiveSettings& startSe
     setLastError("unable to get host services");
     return false;
   }
-  threadFinished.store(false, std::memory_order_release);
 
   try {
     listenSocket = std::make_unique<ListeningSocket>(port, this);
   } catch (const std::exception& failure) {
     setLastError(failure.what());
-    threadFinished.store(true, std::memory_order_release);
     services.reset();
     return false;
   }
 
+  threadFinished.store(false, std::memory_order_release);
   try {
     receiveThread = std::thread(&ofxOscReceiver::receiveLoop, this);
   } catch (const std::exception&) {

@@ -56,7 +56,7 @@ HostStatus ZX_CALL destroyInstance(void* record) noexcept {
   auto& instance = *static_cast<XtraInstance*>(record);
   // What `new` made goes before the services it was made with.
   neverThrow([&] {
-    if (instance.held.get() != nullptr) endListening(instance);
+    endListening(instance);
     instance.held.end();
   });
   releaseAndNull(instance.hostAppInfo);
