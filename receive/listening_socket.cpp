@@ -5,17 +5,16 @@
 
 namespace zephyx::receive {
 
-// The codec makes its socket first, before its wake-up pipe, so the lowest
-// free descriptor noted just before is the socket's.
 ListeningSocket::ListeningSocket(int32_t port, PacketListener* listener)
-    : ListeningSocket(nextSocketDescriptor(), port, listener) {}
-
-ListeningSocket::ListeningSocket(int descriptor, int32_t port, PacketListener* listener)
     : socket_(IpEndpointName(IpEndpointName::ANY_ADDRESS, port), listener) {
-  enlargeReceiveBuffer(descriptor, port);
+  // Both are worth having, and neither is worth refusing to listen for.
+  enlargeReceiveBuffer(socket_);
+  ignoreUnreachablePorts(socket_);
   // Answers sent from this socket may go to a network's broadcast address.
   socket_.SetEnableBroadcast(true);
 }
+
+int ListeningSocket::receiveBufferSize() noexcept { return receive::receiveBufferSize(socket_); }
 
 bool ListeningSocket::sendTo(uint32_t address, int32_t port, const char* data,
                              size_t size) noexcept {

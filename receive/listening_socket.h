@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/multicast_options.h"
 #include "ip/UdpSocket.h"
 
 namespace zephyx::receive {
@@ -13,9 +14,10 @@ namespace zephyx::receive {
 class ListeningSocket {
  public:
   // Host thread. Binds `port` (0 lets the system choose) with `listener`
-  // hearing every datagram, asks for a large kernel receive buffer and
-  // allows answers to a broadcast address. Throws std::runtime_error with
-  // the codec's text when the socket cannot be made or bound.
+  // hearing every datagram of up to 65507 bytes, asks for a large kernel
+  // receive buffer and allows answers to a broadcast address. Throws
+  // std::runtime_error with the codec's text when the socket cannot be made
+  // or bound.
   ListeningSocket(int32_t port, PacketListener* listener);
   ListeningSocket(const ListeningSocket&) = delete;
   ListeningSocket& operator=(const ListeningSocket&) = delete;
@@ -34,10 +36,23 @@ class ListeningSocket {
   // touches only what sending uses.
   bool sendTo(uint32_t address, int32_t port, const char* data, size_t size) noexcept;
 
- private:
-  // `descriptor`: the number the socket will have, noted before it is made.
-  ListeningSocket(int descriptor, int32_t port, PacketListener* listener);
+  // Host thread. Multicast: memberships of this socket (addresses in host
+  // byte order, interface 0 for the system's choice) and how answers to a
+  // group leave it. False when the system refused.
+  bool joinGroup(uint32_t group, uint32_t interfaceAddress) noexcept {
+    return joinMulticastGroup(socket_, group, interfaceAddress);
+  }
+  bool leaveGroup(uint32_t group, uint32_t interfaceAddress) noexcept {
+    return leaveMulticastGroup(socket_, group, interfaceAddress);
+  }
+  bool sendToGroupsWith(const MulticastSending& sending) noexcept {
+    return applyMulticastSending(socket_, sending);
+  }
 
+  // The kernel receive buffer's size as the system reports it.
+  int receiveBufferSize() noexcept;
+
+ private:
   UdpListeningReceiveSocket socket_;
 };
 

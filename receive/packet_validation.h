@@ -7,9 +7,9 @@
 namespace zephyx::receive {
 
 // Deepest nesting of bundles that a packet may have; a packet that is itself
-// a bundle is at depth 1. As deep as the sending side may nest, and more
-// than a 4096-byte datagram can hold; the bound keeps any recursive walk of
-// an accepted packet shallow.
+// a bundle is at depth 1. As deep as the sending side may nest; a 65507-byte
+// datagram could nest some 3000 deep, and the bound keeps any recursive walk
+// of an accepted packet shallow.
 constexpr int PacketMaxBundleDepth = 256;
 
 // The rules of a well-formed packet, one value for each way of breaking

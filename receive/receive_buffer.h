@@ -1,30 +1,33 @@
-// The listening socket's kernel receive buffer.
+// The listening socket's kernel receive buffer, and what else the system
+// must be told about a socket that listens.
 //
-// The codec's socket keeps the system's default buffer (208 KiB on Linux),
-// which holds only a few milliseconds of a fast stream: when the receiving
-// thread is scheduled out for longer, the kernel drops datagrams. The codec
-// gives no handle to its socket, but a new descriptor is always the lowest
-// free one, so the listening socket notes that number just before the codec
-// makes its socket, and checks afterwards that the descriptor is the socket
-// bound to the port. No other descriptor of the host process is touched.
+// The system's default buffer (208 KiB on Linux, 64 KiB on Windows) holds
+// only a few milliseconds of a fast stream: when the receiving thread is
+// scheduled out for longer, the kernel drops datagrams.
 #pragma once
 
-#include <cstdint>
+#include "ip/UdpSocket.h"
 
 namespace zephyx::receive {
 
-// The buffer asked for. The kernel doubles it for its own bookkeeping and
-// caps it at the system's maximum (net.core.rmem_max).
+// The buffer asked for. Linux doubles it for its own bookkeeping and caps
+// it at the system's maximum (net.core.rmem_max); Windows takes it as it is.
 constexpr int WantedReceiveBuffer = 4 * 1024 * 1024;
 
-// The descriptor that the next socket made in this process will get, or -1
-// where descriptors are not small numbers (Windows).
-int nextSocketDescriptor();
+// Raises the socket's receive buffer to WantedReceiveBuffer, never lowering
+// it: where the system's maximum is below its default, asking would shrink
+// it, and then the default is put back. False when the system refused.
+bool enlargeReceiveBuffer(UdpSocket& socket);
 
-// Raises the receive buffer of `descriptor` to WantedReceiveBuffer, never
-// lowering it, if it is a UDP socket bound on every local address to `port`
-// (to any port for 0 and -1). False, touching nothing, when it is not: for
-// example when another thread made a descriptor in between.
-bool enlargeReceiveBuffer(int descriptor, int32_t port);
+// The size the system reports for the socket's receive buffer, 0 when it
+// does not say.
+int receiveBufferSize(UdpSocket& socket);
+
+// Windows reports an ICMP "port unreachable" that answers a datagram sent
+// from the socket (a reply to a peer that has closed its port) as an error
+// of the next receive. The receiving loop skips failed reads, so this only
+// turns that report off; elsewhere there is nothing to do. False when the
+// system refused.
+bool ignoreUnreachablePorts(UdpSocket& socket);
 
 }  // namespace zephyx::receive

@@ -1,7 +1,7 @@
 // Hostile datagrams sent over loopback at a listening instance: each is
 // delivered whole or dropped whole, and a valid message sent after it is
-// still delivered. The receive buffer holds 4098 bytes, so a longer
-// datagram arrives cut short and is malformed.
+// still delivered. Datagrams as large as IPv4 UDP carries (65507 bytes)
+// are read whole.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -66,11 +66,14 @@ std::vector<Row> rows() {
       {"inner bundle's element overruns it",
        bundleHeader(1).element(bundleHeader(2).u32(32).raw(good)).element(good), 0},
       {"bundles nested a thousand deep (20 KB)", nestedBundles(1000, good), 0},
-      {"bundles nested 200 deep in 4016 bytes", nestedBundles(200, good), 401},
+      {"bundles nested 256 deep", nestedBundles(256, good), 513},
+      {"bundles nested 257 deep", nestedBundles(257, good), 0},
       {"4096 bytes, valid", blobMessage(4096), 1},
       {"4097 bytes", OscBytes().raw(blobMessage(4096)).raw({0}), 0},
-      {"4100 bytes, valid but cut", blobMessage(4100), 0},
-      {"65507 bytes, valid but cut", OscBytes().raw(blobMessage(65504)).raw({0, 0, 0}), 0},
+      {"4100 bytes, valid", blobMessage(4100), 1},
+      {"65504 bytes, valid: the largest OSC packet", blobMessage(65504), 1},
+      {"65507 bytes: the largest datagram, three bytes past a packet",
+       OscBytes().raw(blobMessage(65504)).raw({0, 0, 0}), 0},
   };
 }
 
