@@ -2,13 +2,15 @@
 
 #include <exception>
 
+#include "common/ipv4_address.h"
 #include "ip/IpEndpointName.h"
 #include "ip/UdpSocket.h"
 #include "send/destination.h"
 
 namespace zephyx::send {
 
-TransmitSocket::TransmitSocket(const char* host, int32_t port) : host_(host), port_(port) {}
+TransmitSocket::TransmitSocket(const char* host, int32_t port, const MulticastSending& multicast)
+    : host_(host), port_(port), multicast_(multicast) {}
 TransmitSocket::~TransmitSocket() = default;
 
 bool TransmitSocket::open() {
@@ -19,6 +21,7 @@ bool TransmitSocket::open() {
     // be allowed before, or the system refuses a broadcast destination.
     auto socket = std::make_unique<UdpSocket>();
     socket->SetEnableBroadcast(true);
+    if (isMulticastAddress(address) && !applyMulticastSending(*socket, multicast_)) return false;
     socket->Connect(IpEndpointName(address, port_));
     socket_ = std::move(socket);
   } catch (const std::exception&) {

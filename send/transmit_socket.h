@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "common/multicast_options.h"
 #include "send/datagram_sink.h"
 
 class UdpSocket;
@@ -15,14 +16,16 @@ namespace zephyx::send {
 // Made for one send to `host`:`port` and closed when destroyed. Host thread.
 class TransmitSocket final : public DatagramSink {
  public:
-  TransmitSocket(const char* host, int32_t port);
+  // `multicast` applies when the host is a group.
+  TransmitSocket(const char* host, int32_t port, const MulticastSending& multicast);
   ~TransmitSocket();
   TransmitSocket(const TransmitSocket&) = delete;
   TransmitSocket& operator=(const TransmitSocket&) = delete;
 
   // Resolves the host anew (see resolveDestination) and connects a fresh
   // socket, allowed to broadcast, to it and the port. False when the
-  // destination is refused or the socket cannot be made or connected.
+  // destination is refused, the socket cannot be made or connected, or the
+  // system refuses the multicast settings for a group.
   bool open() override;
 
   void send(const char* data, size_t size) override;
@@ -30,6 +33,7 @@ class TransmitSocket final : public DatagramSink {
  private:
   const char* host_;
   int32_t port_;
+  MulticastSending multicast_;
   std::unique_ptr<UdpSocket> socket_;
 };
 

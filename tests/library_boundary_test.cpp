@@ -32,7 +32,10 @@ const std::string ExpectedMessageTable =
     "reply object me, object messageOrBundle\n"
     "sendFromListener object me, object messageOrBundle\n"
     "addRoute object me, string addressPattern, symbol cbHandler, *cbTarget\n"
-    "removeRoute object me, string addressPattern\n";
+    "removeRoute object me, string addressPattern\n"
+    "joinGroup object me, string group, *interfaceAddress\n"
+    "leaveGroup object me, string group, *interfaceAddress\n"
+    "setMulticast object me, integer ttl, *interfaceAddress\n";
 
 constexpr uint32_t ClassVersion =
     (VersionMajor << 24) | (VersionMinor << 16) | (VersionPatch << 8) | 0xC0;

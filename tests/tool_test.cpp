@@ -68,6 +68,9 @@ TEST(ToolTest, InfoShowsTheClassAndTheRegisteredMessageTable) {
       "addRoute object me, string addressPattern, symbol "
       "cbHandler, *cbTarget",
       "removeRoute object me, string addressPattern",
+      "joinGroup object me, string group, *interfaceAddress",
+      "leaveGroup object me, string group, *interfaceAddress",
+      "setMulticast object me, integer ttl, *interfaceAddress",
       "safeForShockwave: 1"};
   ASSERT_GE(info.lines.size(), table.size());
   const std::vector<std::string> tail(info.lines.end() - static_cast<long>(table.size()),

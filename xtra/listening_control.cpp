@@ -58,6 +58,7 @@ void startListeningFromCall(XtraInstance& instance, MethodCall& call,
     setResultText(instance, call, held.receiver->lastError());
     return;
   }
+  held.groups.joinAllOn(*held.receiver->listeningSocket());
   registerClient(instance, script);
   values->integerToValue(1, &call.result);
 }
@@ -68,6 +69,7 @@ void endListening(XtraInstance& instance) {
   if (held == nullptr) return;
   held->registration.end();
   if (held->receiver) held->receiver->stopReceiving();
+  held->groups.socketClosed();
 }
 
 }  // namespace zephyx::xtra

@@ -18,13 +18,16 @@ enum MethodIndex : uint32_t {
   MethodSendFromListener = 8,
   MethodAddRoute = 9,
   MethodRemoveRoute = 10,
-  MethodCount = 11,
+  MethodJoinGroup = 11,
+  MethodLeaveGroup = 12,
+  MethodSetMulticast = 13,
+  MethodCount = 14,
 };
 
 // The first line, a format filled with the major and minor version.
 extern const char MessageTableFirstLine[];
 // The method lines, each ended by a line feed: the first six, then those for
-// talking with peers that answer.
+// talking with peers that answer, then multicast.
 constexpr char MessageTableMethodLines[] =
     "new object me, *bufferSize\n"
     "/forget object me\n"
@@ -36,6 +39,9 @@ constexpr char MessageTableMethodLines[] =
     "reply object me, object messageOrBundle\n"
     "sendFromListener object me, object messageOrBundle\n"
     "addRoute object me, string addressPattern, symbol cbHandler, *cbTarget\n"
-    "removeRoute object me, string addressPattern\n";
+    "removeRoute object me, string addressPattern\n"
+    "joinGroup object me, string group, *interfaceAddress\n"
+    "leaveGroup object me, string group, *interfaceAddress\n"
+    "setMulticast object me, integer ttl, *interfaceAddress\n";
 
 }  // namespace zephyx::xtra

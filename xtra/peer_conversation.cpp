@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "common/ipv4_address.h"
 #include "common/owned_value.h"
 #include "receive/ofx_osc_receiver.h"
 #include "send/destination.h"
@@ -18,15 +19,19 @@ namespace {
 class ListenerSink final : public send::DatagramSink {
  public:
   // To the peer at `address` and `port`.
-  ListenerSink(receive::ofxOscReceiver* receiver, uint32_t address, int32_t port)
-      : receiver_(receiver), address_(address), port_(port) {}
+  ListenerSink(receive::ofxOscReceiver* receiver, const MulticastSending& multicast,
+               uint32_t address, int32_t port)
+      : receiver_(receiver), multicast_(multicast), address_(address), port_(port) {}
   // To `host`:`port`, resolved when opened.
-  ListenerSink(receive::ofxOscReceiver* receiver, const char* host, int32_t port)
-      : receiver_(receiver), host_(host), port_(port) {}
+  ListenerSink(receive::ofxOscReceiver* receiver, const MulticastSending& multicast,
+               const char* host, int32_t port)
+      : receiver_(receiver), multicast_(multicast), host_(host), port_(port) {}
 
   bool open() override {
     if (receiver_ == nullptr || receiver_->listeningSocket() == nullptr) return false;
-    return host_ == nullptr || send::resolveDestination(host_, port_, &address_);
+    if (host_ != nullptr && !send::resolveDestination(host_, port_, &address_)) return false;
+    return !isMulticastAddress(address_) ||
+           receiver_->listeningSocket()->sendToGroupsWith(multicast_);
   }
   // Whether it left is not examined, as for send's own socket.
   void send(const char* data, size_t size) override {
@@ -35,6 +40,7 @@ class ListenerSink final : public send::DatagramSink {
 
  private:
   receive::ofxOscReceiver* receiver_;
+  const MulticastSending& multicast_;
   const char* host_ = nullptr;
   uint32_t address_ = 0;
   int32_t port_;
@@ -74,13 +80,13 @@ void lastSenderFromCall(XtraInstance& instance, MethodCall& call) {
 void replyFromCall(XtraInstance& instance, MethodCall& call) {
   const std::optional<receive::Sender>& last = instance.held->lastSender;
   ListenerSink sink(instance.listening && last ? instance.held->receiver.get() : nullptr,
-                    last ? last->address : 0, last ? last->port : 0);
+                    instance.held->multicast, last ? last->address : 0, last ? last->port : 0);
   answerSend(instance, call, sink);
 }
 
 void sendFromListenerFromCall(XtraInstance& instance, MethodCall& call) {
   ListenerSink sink(instance.listening ? instance.held->receiver.get() : nullptr,
-                    instance.destinationHost, instance.destinationPort);
+                    instance.held->multicast, instance.destinationHost, instance.destinationPort);
   answerSend(instance, call, sink);
 }
 

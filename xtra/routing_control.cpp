@@ -5,6 +5,7 @@
 
 #include "common/locked_string.h"
 #include "xtra/route_table.h"
+#include "xtra/string_argument.h"
 
 namespace zephyx::xtra {
 namespace {
@@ -12,19 +13,6 @@ namespace {
 // addRoute needs the pattern and the handler after `me`; removeRoute the pattern.
 constexpr int32_t AddRouteRequiredArgs = 3;
 constexpr int32_t RemoveRouteRequiredArgs = 2;
-
-// The text of a string value, or nothing for another kind.
-bool patternOf(IHostValues* values, const HostValue& value, std::string* text) {
-  int32_t kind = KindVoid;
-  values->valueType(&value, &kind);
-  if (kind != KindString) return false;
-  int32_t length = 0;
-  values->stringLength(&value, &length);
-  const LockedString bytes(values, value);
-  if (length < 0 || bytes.bytes() == nullptr) return false;
-  text->assign(bytes.text(), static_cast<size_t>(length));
-  return true;
-}
 
 void answer(XtraInstance& instance, MethodCall& call, bool done) {
   instance.valueServices->integerToValue(done ? 1 : 0, &call.result);
@@ -38,7 +26,7 @@ void addRouteFromCall(XtraInstance& instance, MethodCall& call) {
   std::string pattern;
   HostSymbol handler = NoSymbol;
   if (call.argCount < AddRouteRequiredArgs || call.args == nullptr ||
-      !patternOf(values, call.args[1], &pattern) ||
+      !stringArgument(values, call.args[1], &pattern) ||
       values->valueToSymbol(&call.args[2], &handler) != StatusOk || handler == NoSymbol) {
     answer(instance, call, false);
     return;
@@ -55,7 +43,7 @@ void removeRouteFromCall(XtraInstance& instance, MethodCall& call) {
   std::string pattern;
   RouteTable* routes = instance.held->routes.get();
   const bool removed = call.argCount >= RemoveRouteRequiredArgs && call.args != nullptr &&
-                       routes != nullptr && patternOf(values, call.args[1], &pattern) &&
+                       routes != nullptr && stringArgument(values, call.args[1], &pattern) &&
                        routes->remove(pattern);
   answer(instance, call, removed);
 }

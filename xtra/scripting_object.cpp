@@ -8,6 +8,7 @@
 #include "xtra/instance_lifecycle.h"
 #include "xtra/listening_control.h"
 #include "xtra/message_table.h"
+#include "xtra/multicast_control.h"
 #include "xtra/peer_conversation.h"
 #include "xtra/routing_control.h"
 #include "xtra/sending_control.h"
@@ -51,6 +52,12 @@ HostStatus ZX_CALL TStdXtra_IMoaMmXScript::callMethod(MethodCall* call) noexcept
       return addRoute(call);
     case MethodRemoveRoute:
       return removeRoute(call);
+    case MethodJoinGroup:
+      return joinGroup(call);
+    case MethodLeaveGroup:
+      return leaveGroup(call);
+    case MethodSetMulticast:
+      return setMulticast(call);
     default:
       return StatusOk;
   }
@@ -129,6 +136,18 @@ HostStatus ZX_CALL TStdXtra_IMoaMmXScript::addRoute(MethodCall* call) noexcept {
 
 HostStatus ZX_CALL TStdXtra_IMoaMmXScript::removeRoute(MethodCall* call) noexcept {
   return runMethod([&] { removeRouteFromCall(*owner, *call); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::joinGroup(MethodCall* call) noexcept {
+  return runMethod([&] { joinGroupFromCall(*owner, *call); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::leaveGroup(MethodCall* call) noexcept {
+  return runMethod([&] { leaveGroupFromCall(*owner, *call); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::setMulticast(MethodCall* call) noexcept {
+  return runMethod([&] { setMulticastFromCall(*owner, *call); });
 }
 
 HostStatus ZX_CALL createScriptingObject(void* instance, void** out) noexcept {

@@ -49,6 +49,9 @@ class TStdXtra_IMoaMmXScript final
   virtual HostStatus ZX_CALL sendFromListener(MethodCall* call) noexcept;
   virtual HostStatus ZX_CALL addRoute(MethodCall* call) noexcept;
   virtual HostStatus ZX_CALL removeRoute(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL joinGroup(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL leaveGroup(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL setMulticast(MethodCall* call) noexcept;
 };
 
 // The creator: also records whether the host is version 11 or later.

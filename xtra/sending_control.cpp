@@ -35,7 +35,8 @@ void answerSend(XtraInstance& instance, MethodCall& call, send::DatagramSink& si
 }
 
 void sendFromCall(XtraInstance& instance, MethodCall& call) {
-  send::TransmitSocket socket(instance.destinationHost, instance.destinationPort);
+  send::TransmitSocket socket(instance.destinationHost, instance.destinationPort,
+                              instance.held->multicast);
   answerSend(instance, call, socket);
 }
 

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "common/interface_ref.h"
+#include "common/multicast_options.h"
 #include "common/owned_value.h"
 #include "common/type_symbol_table.h"
 #include "host/host_app_info.h"
@@ -18,6 +19,7 @@
 #include "host/host_values.h"
 #include "receive/ofx_osc_receiver.h"
 #include "receive/received_item.h"
+#include "xtra/group_memberships.h"
 #include "xtra/in_place.h"
 #include "xtra/notification_registration.h"
 #include "xtra/route_table.h"
@@ -46,6 +48,9 @@ struct InstanceHoldings {
   OwnedValue target;
   // Handlers by address pattern, made by the first addRoute.
   std::unique_ptr<RouteTable> routes;
+  // Multicast: the groups joined, and how datagrams to a group leave.
+  GroupMemberships groups;
+  MulticastSending multicast;
   std::unique_ptr<TypeSymbolTable> typeSymbols;
   std::unique_ptr<receive::ofxOscReceiver> receiver;
   // The notification client while the host calls it.
