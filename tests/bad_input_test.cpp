@@ -1,10 +1,11 @@
 // Every kind of Lingo value in every argument position of every method,
 // arguments missing and to spare, through the loaded library: answered as
-// documented (send, reply, sendFromListener, addRoute and removeRoute: 1 or
-// 0; startListening: 1 or the reason; lastSender: VOID without a sender;
-// the others: nothing), still working afterwards, every value given back.
-// The objects here never listen when a row runs, so reply and
-// sendFromListener never send. Nothing can
+// documented (send, reply, sendFromListener, addRoute, removeRoute,
+// leaveGroup and setMulticast: 1 or 0; startListening and joinGroup: 1 or
+// the reason; lastSender: VOID without a sender; the others: nothing), still
+// working afterwards, every value given back. The objects here never listen
+// when a row runs, so reply and sendFromListener never send, and no group
+// is joined: joinGroup checks its arguments first. Nothing can
 // reach another machine: each object is first aimed at a capture socket on
 // 127.0.0.1, and the only host names passed are 127.0.0.1, localhost and a
 // name under .invalid; other kinds copy as an empty name.
@@ -73,6 +74,12 @@ Outcome delivers(const std::string& call) { return {"1", true, call}; }
 const Outcome AsList = delivers("onOsc: \"/n\", [1]");
 const Outcome AsPropList = delivers("onOsc: \"/n\", [#int32: 1]");
 const Outcome Missing{"\"missing argument\"", true, ""};
+const Outcome NotListening{"\"not listening\"", true, ""};
+const Outcome NotMulticast{"\"not a multicast address\"", true, ""};
+const Outcome NotInterface{"\"not an interface address\"", true, ""};
+
+const std::string AGroup = "\"239.255.0.1\"";
+const std::string Loopback = "\"127.0.0.1\"";
 
 const std::vector<std::string> GoodStart = {"$INT", "0", "#onOsc"};
 
@@ -113,6 +120,16 @@ const std::vector<Sweep> Sweeps = {
     {"addRoute", {"\"/n\"", "#onOsc", "VOID"}, 2, Sent, {}},
     // There is no route to remove.
     {"removeRoute", {"\"/n\""}, 0, Unsent, {}},
+    // Only a dotted multicast address is a group, and only a dotted one
+    // (or VOID, the system's choice) an interface; names are not resolved.
+    {"joinGroup", {AGroup}, 0, NotMulticast, {}},
+    {"joinGroup", {AGroup, Loopback}, 1, NotInterface, {{KVoid, NotListening}}},
+    // There is no membership to leave.
+    {"leaveGroup", {AGroup}, 0, Unsent, {}},
+    {"leaveGroup", {AGroup, Loopback}, 1, Unsent, {}},
+    // $INT, a port, is beyond the hop limit's 255.
+    {"setMulticast", {"1"}, 0, Unsent, {}},
+    {"setMulticast", {"1", Loopback}, 1, Unsent, {{KVoid, Sent}}},
 };
 
 const std::vector<Row> Rows = {
@@ -158,6 +175,40 @@ const std::vector<Row> Rows = {
      Unsent},  // longer than any address
     {"removeRoute", {}, Unsent},
     {"removeRoute", {"\"/n\"", "[1]"}, Unsent},
+    // Multicast: missing and extra arguments, and addresses that are no
+    // groups, no addresses or names.
+    {"joinGroup", {}, Missing},
+    {"joinGroup", {AGroup}, NotListening},
+    {"joinGroup", {AGroup, "VOID", "[1]", "$OBJECT"}, NotListening},
+    {"joinGroup", {"\"224.0.0.0\""}, NotListening},
+    {"joinGroup", {"\"239.255.255.255\""}, NotListening},
+    {"joinGroup", {"\"223.255.255.255\""}, NotMulticast},
+    {"joinGroup", {"\"240.0.0.1\""}, NotMulticast},
+    {"joinGroup", {"\"10.0.0.1\""}, NotMulticast},
+    {"joinGroup", {"\"239.1\""}, NotMulticast},
+    {"joinGroup", {"\" 239.255.0.1\""}, NotMulticast},
+    {"joinGroup", {"\"239.255.0.1:9000\""}, NotMulticast},
+    {"joinGroup", {"\"group.invalid\""}, NotMulticast},
+    {"joinGroup", {"\"\""}, NotMulticast},
+    {"joinGroup", {AGroup, "\"239.255.0.2\""}, NotInterface},
+    {"joinGroup", {AGroup, "\"localhost\""}, NotInterface},
+    {"joinGroup", {AGroup, "\"\""}, NotInterface},
+    {"joinGroup", {AGroup, "\"127.0.0\""}, NotInterface},
+    {"leaveGroup", {}, Unsent},
+    {"leaveGroup", {AGroup, "VOID", "[1]", "$OBJECT"}, Unsent},
+    {"leaveGroup", {"\"10.0.0.1\""}, Unsent},
+    {"setMulticast", {}, Unsent},
+    {"setMulticast", {"-1"}, Unsent},
+    {"setMulticast", {"256"}, Unsent},
+    {"setMulticast", {"0"}, Sent},
+    {"setMulticast", {"255"}, Sent},
+    {"setMulticast", {"255", "VOID", "[1]", "$OBJECT"}, Sent},
+    {"setMulticast", {"1", "\"10.0.0\""}, Unsent},
+    {"setMulticast", {"1", "\"224.0.0.1\""}, Unsent},
+    {"setMulticast", {"1", "\"host.invalid\""}, Unsent},
+    // A well-formed address that is no interface here is refused only by a
+    // send to a group; the probe goes to one host.
+    {"setMulticast", {"1", "\"192.0.2.1\""}, Sent},
 };
 
 std::vector<Row> allRows() {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -247,6 +248,21 @@ TEST_F(InteropLibloPeerTest, AnswersComeBackToTheListeningPortOnlyWhenSentFromIt
   EXPECT_FALSE(testsupport::pumpUntil(
       host, [&] { return host.scriptContext().calls().size() > 1; }, milliseconds(300)))
       << calls().back();
+}
+
+// liblo sends a datagram seven times the size of the old limit of 4096
+// bytes; it arrives whole.
+TEST_F(InteropLibloPeerTest, ABlobOfThirtyThousandBytesArrivesWhole) {
+  ASSERT_EQ(listen(false), "1");
+  EXPECT_EQ(call("sendFromListener", {"[\"/blob\", [30000]]"}), "1");
+  ASSERT_TRUE(pumpForCalls(1)) << peer->transcript();
+  std::string bytes = "<bytes";
+  char hex[4];
+  for (int i = 0; i < 30000; ++i) {
+    std::snprintf(hex, sizeof hex, " %02x", i % 251);
+    bytes += hex;
+  }
+  EXPECT_EQ(calls().front(), "\"/blob\", [" + bytes + ">]");
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 #   liblo_peer.py [SECONDS]
 # Listens on a UDP port that liblo chooses and prints "port N" first. Each
 # /ping is answered with /pong and the same arguments, sent from the
-# server's own port to the port the ping came from. Every message received
-# is then printed as "PATH TYPES ARGS... from HOST:PORT". Ends when stdin
+# server's own port to the port the ping came from; /blob N is answered
+# likewise with /blob and a blob of N bytes, 0, 1, ... 250, 0, 1, ... Every
+# message received is then printed as "PATH TYPES ARGS... from HOST:PORT". Ends when stdin
 # closes or after SECONDS (60 by default).
 import os
 import select
@@ -29,6 +30,8 @@ def main():
             # server.send sends from this server's socket; liblo.send would
             # use a fresh socket or whichever server liblo made last.
             server.send(source, "/pong", *args)
+        elif path == "/blob" and types == "i":
+            server.send(source, "/blob", ("b", [i % 251 for i in range(args[0])]))
         words = [path, types] + [str(arg) for arg in args]
         print(" ".join(words), f"from {source.hostname}:{source.port}", flush=True)
 

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "host/host_ids.h"
 #include "tests/support/listening_session.h"
 
 namespace zephyx {
@@ -93,6 +94,31 @@ TEST_F(RoundTripTest, AReceivedPropertyListSentBackIsUnchanged) {
     EXPECT_EQ(calls()[0], std::string("\"/again\", ") + c.received) << c.sent;
   }
   context.clearCalls();
+}
+
+// A message of 60000 bytes, far beyond a network's frame, from an object
+// whose buffer allows it to one that listens, in both shapes.
+TEST_F(RoundTripTest, ASixtyThousandByteMessageReachesAnotherObject) {
+  OwnedValue size = host.own(host.makeInteger(65536));
+  auto sender = standin::LingoObject::create(host, hostids::ZephyxClass, {size.get()});
+  ASSERT_TRUE(sender);
+  callOn(*sender, "setDestination", {"\"127.0.0.1\"", std::to_string(port)});
+  // "/big" and ",si" take 12 bytes, the string 59984 with its padding, the integer 4.
+  const std::string text(59980, 'x');
+  const std::string message = "[\"/big\", [\"" + text + "\", 7]]";
+  for (const bool asPropList : {true, false}) {
+    SCOPED_TRACE(asPropList ? "property list" : "list");
+    if (!asPropList) {
+      ASSERT_EQ(listen(false), "1");
+    }
+    callOn(*sender, "setDestination", {"\"127.0.0.1\"", std::to_string(port)});
+    host.scriptContext().clearCalls();
+    EXPECT_EQ(callOn(*sender, "send", {message}), "1");
+    ASSERT_TRUE(pumpForCalls(1));
+    EXPECT_EQ(calls().front(), asPropList ? "\"/big\", [#string: \"" + text + "\", #int32: 7]"
+                                          : "\"/big\", [\"" + text + "\", 7]");
+  }
+  sender->call("forget");
 }
 
 }  // namespace
