@@ -57,6 +57,9 @@ datagrams = {
     "bundle_empty": bundle(1),
     "bundle_two": bundle(1, simple, message("/b", "sf", pad("hi"), f32(0.5))),
     "bundle_nested": bundle(0x1234567800000007, bundle(5, simple), simple, bundle(0, bundle(0))),
+    # As large as a datagram gets: the largest packet, and a bundle near it.
+    "largest_blob": message("/big", "b", blob(bytes(range(256)) * 255 + bytes(208))),
+    "large_bundle": bundle(1, *[message("/m", "is", i32(n), pad("x" * 50)) for n in range(900)]),
 }
 # Messages of the types liblo knows, and malformed ones that a lenient
 # reading would take.
@@ -72,6 +75,7 @@ liblo_messages = {
     "pad_in_tags": bytes.fromhex("2f6100002c69696969007800" "00000001000000020000000300000004"),
     "pad_in_blob": bytes.fromhex("2f6100002c6200000000000161ffffff"),
     "bytes_after": bytes.fromhex("2f6100002c69000000000001deadbeef"),
+    "large_string": message("/s", "si", pad("s" * 65000), i32(1)),
 }
 lingo = {
     "integer": "440", "negative": "-2147483648", "float": "0.5", "exponent": "1e-04",
