@@ -11,5 +11,6 @@ if [ "${ZEPHYX_IN_NETWORK_NAMESPACE:-}" != 1 ]; then
 fi
 ip link set lo up
 ip link set lo multicast on
-ip route add 224.0.0.0/4 dev lo
+# With loopback as the source, senders show as 127.0.0.1 rather than 0.0.0.0.
+ip route add 224.0.0.0/4 dev lo src 127.0.0.1
 exec "$@"

@@ -121,6 +121,71 @@ TEST(ToolTest, SendPrintsOneResultPerLiteral) {
   EXPECT_EQ(badPort.lines, std::vector<std::string>{"0"});
 }
 
+// The multicast options reach joinGroup and setMulticast as a script would
+// call them, and what those refuse never reaches the network: each row is
+// refused by the argument checks, or sends to a loopback port only.
+TEST(ToolTest, MulticastOptionsPassTheirValuesAndWhatIsRefusedSendsNothing) {
+  testsupport::UdpCapture capture;
+  const std::string to = "127.0.0.1:" + std::to_string(capture.port());
+  auto with = [](std::vector<std::string> head, const std::vector<std::string>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+  };
+  const std::vector<std::string> listen = {"listen", "--port", "0", "--timeout", "0", "--join"};
+  const std::vector<std::string> send = {"send", "--to", to};
+  const std::vector<std::string> sendFrom = with(send, {"--from-port", "0", "--timeout", "0"});
+  const std::string refused = R"(["/refused"])";
+  const std::string sent = R"(["/sent"])";
+  struct Row {
+    std::vector<std::string> arguments;
+    int status;
+    std::string shown;  // in the output; the only line of a row that sends
+  };
+  const std::vector<Row> rows = {
+      {{"listen", "--join"}, 2, "--join needs a value"},
+      {with(listen, {"10.0.0.1"}), 1, "joinGroup 10.0.0.1 answered \"not a multicast address\""},
+      {with(listen, {"10.0.0.1@127.0.0.1"}), 1, "not a multicast address"},
+      {with(listen, {"239.255.0.1@nonsense"}), 1, "not an interface address"},
+      {with(listen, {"239.255.0.1@"}), 1, "not an interface address"},
+      {with(listen, {"239.255.0.1@239.255.0.2"}), 1, "not an interface address"},
+      {with(send, {"--ttl", "300", refused}), 2, "setMulticast answered 0 for --ttl 300"},
+      {with(send, {"--ttl", "-1", refused}), 2, "setMulticast answered 0"},
+      {with(send, {"--ttl", "two", refused}), 2, "--ttl needs an integer"},
+      {with(send, {"--ttl", refused}), 2, "send needs at least one literal"},
+      {with(send, {"--interface", "nonsense", refused}), 2, "answered 0 for --interface nonsense"},
+      {with(send, {"--ttl", "2", "--interface", "", refused}), 2, "setMulticast answered 0"},
+      {with(sendFrom, {"--ttl", "256", refused}), 2, "setMulticast answered 0"},
+      {with(send, {"--ttl", "0", "--interface", "127.0.0.1", sent}), 0, "1"},
+      {with(send, {"--interface", "127.0.0.1", sent}), 0, "1"},
+      {with(sendFrom, {"--ttl", "255", sent}), 0, "1"},
+  };
+  int sends = 0;
+  for (const Row& row : rows) {
+    const ToolRun result = run(row.arguments);
+    std::string command;
+    for (const std::string& argument : row.arguments) command += " " + argument;
+    EXPECT_EQ(result.status, row.status) << command;
+    if (row.status == 0) {
+      ++sends;
+      EXPECT_EQ(result.lines, std::vector<std::string>{row.shown}) << command;
+    } else {
+      EXPECT_TRUE(contains(result.lines, row.shown)) << command;
+    }
+  }
+
+  const testsupport::Bytes sentBytes = testsupport::OscBytes().str("/sent").str(",");
+  const testsupport::Bytes sentinel = testsupport::OscBytes().str("/sentinel").str(",");
+  testsupport::UdpSender().send(capture.port(), sentinel);
+  for (int i = 0; i < sends; ++i) {
+    const auto next = capture.receive();
+    ASSERT_TRUE(next.has_value()) << "send " << i;
+    EXPECT_EQ(testsupport::hex(*next), testsupport::hex(sentBytes)) << "send " << i;
+  }
+  const auto last = capture.receive();
+  ASSERT_TRUE(last.has_value());
+  EXPECT_EQ(testsupport::hex(*last), testsupport::hex(sentinel)) << "nothing refused was sent";
+}
+
 TEST(ToolTest, AMalformedLiteralSendsNothing) {
   testsupport::UdpCapture capture;
   const ToolRun malformed = run({"send", "--to", "127.0.0.1:" + std::to_string(capture.port()),

@@ -29,6 +29,7 @@ struct ListenOptions {
   bool showSender = false;
   std::optional<std::string> reply;
   std::vector<std::string> routes;
+  std::vector<std::string> joins;  // GROUP or GROUP@INTERFACE
 };
 
 bool parseListenOptions(const std::vector<std::string>& arguments, ListenOptions* options,
@@ -40,7 +41,7 @@ bool parseListenOptions(const std::vector<std::string>& arguments, ListenOptions
       continue;
     }
     if (name != "--port" && name != "--count" && name != "--timeout" && name != "--host-version" &&
-        name != "--reply" && name != "--route") {
+        name != "--reply" && name != "--route" && name != "--join") {
       *error = "unknown listen argument " + name;
       return false;
     }
@@ -56,6 +57,7 @@ bool parseListenOptions(const std::vector<std::string>& arguments, ListenOptions
     if (name == "--host-version") options->hostVersion = value;
     if (name == "--reply") options->reply = value;
     if (name == "--route") options->routes.push_back(value);
+    if (name == "--join") options->joins.push_back(value);
     if (!ok) {
       *error = "bad value for " + name + ": " + value;
       return false;
@@ -147,6 +149,24 @@ int runListen(const Options& options) {
     std::cerr << "zephyx-host: startListening answered " << started << "\n";
     object->call("forget");
     return ExitFailure;
+  }
+  // Only split here: the library checks both addresses, and its answer is
+  // reported as a script would get it.
+  for (const std::string& join : listen.joins) {
+    const size_t at = join.find('@');
+    OwnedValue group = host.own(host.makeString(join.substr(0, at)));
+    OwnedValue interfaceAddress;
+    std::vector<HostValue> joinArguments = {group.get()};
+    if (at != std::string::npos) {
+      interfaceAddress = host.own(host.makeString(join.substr(at + 1)));
+      joinArguments.push_back(interfaceAddress.get());
+    }
+    const std::string joined = host.format(object->call("joinGroup", joinArguments).get());
+    if (joined != "1") {
+      std::cerr << "zephyx-host: joinGroup " << join << " answered " << joined << "\n";
+      object->call("forget");
+      return ExitFailure;
+    }
   }
 
   const bool ended = runHostLoop(host, output, calls, listen.timeoutSeconds, [&] {

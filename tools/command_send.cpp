@@ -22,6 +22,8 @@ struct SendOptions {
   std::optional<std::string> fromPort;
   std::optional<std::string> timeout;
   std::optional<std::string> count;
+  std::optional<std::string> ttl;
+  std::optional<std::string> interfaceAddress;
   bool showSender = false;
   std::vector<std::string> texts;
 };
@@ -39,6 +41,8 @@ bool parseSendOptions(const std::vector<std::string>& arguments, SendOptions* op
                                          : name == "--from-port"   ? &options->fromPort
                                          : name == "--timeout"     ? &options->timeout
                                          : name == "--count"       ? &options->count
+                                         : name == "--ttl"         ? &options->ttl
+                                         : name == "--interface"   ? &options->interfaceAddress
                                                                    : nullptr;
     if (option == nullptr) {
       options->texts.push_back(name);
@@ -94,6 +98,9 @@ int runSend(const Options& options) {
   if (send.count && !(parseInteger(*send.count, &count) && count > 0)) {
     return usageError("bad value for --count: " + *send.count);
   }
+  // The range is the library's to check, as setMulticast's answer.
+  int32_t ttl = 1;
+  if (send.ttl && !parseInteger(*send.ttl, &ttl)) return usageError("--ttl needs an integer");
 
   standin::StandInHost host;
   host.scriptContext().setRecordLimit(0);
@@ -117,6 +124,21 @@ int runSend(const Options& options) {
     OwnedValue hostValue = host.own(host.makeString(destinationHost));
     OwnedValue portValue = host.own(host.makeInteger(destinationPort));
     object->call("setDestination", {hostValue.get(), portValue.get()});
+  }
+  if (send.ttl || send.interfaceAddress) {
+    OwnedValue ttlValue = host.own(host.makeInteger(ttl));
+    OwnedValue interfaceValue;
+    std::vector<HostValue> multicastArguments = {ttlValue.get()};
+    if (send.interfaceAddress) {
+      interfaceValue = host.own(host.makeString(*send.interfaceAddress));
+      multicastArguments.push_back(interfaceValue.get());
+    }
+    if (host.format(object->call("setMulticast", multicastArguments).get()) != "1") {
+      object->call("forget");
+      return usageError(
+          "setMulticast answered 0 for" + (send.ttl ? " --ttl " + *send.ttl : std::string()) +
+          (send.interfaceAddress ? " --interface " + *send.interfaceAddress : std::string()));
+    }
   }
 
   LineOutput output;
