@@ -21,6 +21,8 @@ TypeSymbolTable* makeTypeSymbolTable(IHostValues* values) {
   values->stringToSymbol("length", &table->length);
   values->stringToSymbol("bundlestart", &table->bundleStart);
   values->stringToSymbol("bundleend", &table->bundleEnd);
+  values->stringToSymbol("streamopen", &table->streamOpen);
+  values->stringToSymbol("streamclosed", &table->streamClosed);
   for (int32_t index = 0; index < TypeNameCount; ++index) {
     const HostSymbol symbol = table->symbols[index];
     // A name that did not intern, or one that repeats another's symbol,

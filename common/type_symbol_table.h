@@ -42,6 +42,8 @@ struct TypeSymbolTable {
   HostSymbol length;       // a byte array's size member
   HostSymbol bundleStart;  // the heads of bundle markers
   HostSymbol bundleEnd;
+  HostSymbol streamOpen;  // the heads of stream markers
+  HostSymbol streamClosed;
   // An open-addressed index of `symbols`: each slot 0 (empty) or a type
   // index + 1. Every typed argument sent looks its name up here.
   static constexpr uint32_t IndexSlots = 32;

@@ -2,8 +2,9 @@
 """Writes the seed corpora in fuzz/corpus/: OSC datagrams for the receive
 fuzzer (first byte: shape, blob form and whether the host runs out of values;
 second byte: after how many), OSC messages for the differential fuzzer
-against liblo, Lingo notation texts, and address
-patterns each followed by a NUL and an address. Run it again after changing
+against liblo, Lingo notation texts, address
+patterns each followed by a NUL and an address, and TCP streams of framed
+packets (first byte: framing and pieces). Run it again after changing
 it; the files are committed."""
 import os
 import shutil
@@ -98,12 +99,46 @@ patterns = {
     "longest": ("/" + "*a" * 2047 + "*", "/" + "a" * 3000),
 }
 
+
+def length_frame(packet):
+    return struct.pack(">i", len(packet)) + packet
+
+
+def slip_frame(packet):
+    return b"\xc0" + packet.replace(b"\xdb", b"\xdb\xdd").replace(b"\xc0", b"\xdb\xdc") + b"\xc0"
+
+
+# Packets with SLIP's END and ESC inside, as a blob and an int32 carry them.
+escaped = message("/e", "bi", blob(b"\xc0\xdb\xdc\xdd"), i32(-0x3f240000))
+stream_packets = [simple, escaped, datagrams["bundle_two"], datagrams["every_tag"]]
+# Byte 0: bit 0 Slip, bits 1 to 3 the largest piece (1, 2, 3, 5, 16, 257,
+# 4096, whole), bits 4 to 7 the seed of the piece sizes.
+LENGTH, SLIP = 0, 1
+streams = {
+    "length_messages": (LENGTH | 2 << 1, b"".join(map(length_frame, stream_packets))),
+    "length_empty_frames": (LENGTH | 7 << 1, length_frame(b"") * 2 + length_frame(simple)),
+    "length_negative_size": (LENGTH | 0 << 1, length_frame(simple) + i32(-0x80000000) + simple),
+    "length_largest_size": (LENGTH | 4 << 1 | 3 << 4, struct.pack(">i", 1024 * 1024) + every),
+    "length_partial": (LENGTH | 1 << 1, length_frame(simple) + length_frame(escaped)[:9]),
+    "slip_messages": (SLIP | 3 << 1 | 5 << 4, b"".join(map(slip_frame, stream_packets))),
+    "slip_empty_frames": (SLIP | 7 << 1, b"\xc0\xc0\xc0" + slip_frame(simple)),
+    "slip_damaged": (SLIP | 0 << 1,
+                     slip_frame(simple) + b"\xc0/a\xdbx\xc0" + slip_frame(escaped)),
+    "slip_escape_then_end": (SLIP | 5 << 1,
+                             slip_frame(simple) + b"\xc0\xdb\xc0" + slip_frame(simple)),
+    "slip_no_end": (SLIP | 6 << 1, b"\xc0" + bytes(range(256)) * 8),
+    # Size bytes and packets, as the round trip cuts them.
+    "sized_pieces": (SLIP | 2 << 1 | 9 << 4,
+                     b"\x04\xc0\xdb\xc0\xdb\x00\x03abc\xff" + escaped),
+}
+
 corpus = os.path.join(here, "corpus")
 shutil.rmtree(corpus, ignore_errors=True)
 os.makedirs(os.path.join(corpus, "receive"))
 os.makedirs(os.path.join(corpus, "lingo"))
 os.makedirs(os.path.join(corpus, "liblo_differential"))
 os.makedirs(os.path.join(corpus, "address_pattern"))
+os.makedirs(os.path.join(corpus, "stream_framing"))
 # Byte 0 picks the shape (bit 0: property list), the blob form (bit 1: byte
 # arrays) and, with bit 2, a host that runs out of values after as many as
 # byte 1 says; the seeds take turns, and the richest ones come in all four
@@ -125,3 +160,6 @@ for name, text in lingo.items():
 for name, (pattern, address) in patterns.items():
     with open(os.path.join(corpus, "address_pattern", name), "wb") as out:
         out.write(pattern.encode("latin-1") + b"\0" + address.encode("latin-1"))
+for name, (first, data) in streams.items():
+    with open(os.path.join(corpus, "stream_framing", name), "wb") as out:
+        out.write(bytes([first]) + data)

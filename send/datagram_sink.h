@@ -1,4 +1,4 @@
-// Where a whole packet goes, as one datagram.
+// Where a whole packet goes: one datagram, or one frame of a stream.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +12,9 @@ class DatagramSink {
   // Gets ready for one datagram: a socket made, a destination resolved.
   // False when it cannot take one; then nothing is encoded.
   virtual bool open() = 0;
-  // One datagram; whether it left is not examined.
-  virtual void send(const char* data, size_t size) = 0;
+  // One packet. False when it was refused here; a datagram that the
+  // system takes but does not deliver is not noticed.
+  virtual bool send(const char* data, size_t size) = 0;
 
  protected:
   ~DatagramSink() = default;

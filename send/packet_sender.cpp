@@ -67,7 +67,7 @@ bool encodePacket(const SendContext& context, PacketWriter& writer,
 }
 
 bool sendPacket(const SendContext& context, int32_t bufferSize, const HostValue& messageOrBundle,
-                DatagramSink& sink) {
+                DatagramSink& sink, int32_t largestPacket) {
   if (context.values == nullptr || context.lists == nullptr || context.memory == nullptr) {
     return false;
   }
@@ -77,13 +77,12 @@ bool sendPacket(const SendContext& context, int32_t bufferSize, const HostValue&
   // The sink first: a destination that does not resolve costs no buffer.
   if (!sink.open()) return false;
 
-  const auto capacity = static_cast<uint32_t>(std::min(bufferSize, MaxDatagramSize));
+  const auto capacity = static_cast<uint32_t>(std::min(bufferSize, largestPacket));
   PacketBuffer buffer(context.memory, capacity);
   if (buffer.data() == nullptr) return false;
   PacketWriter writer(buffer.data(), capacity);
   if (!writeListedPacket(context, writer, messageOrBundle, packet)) return false;
-  sink.send(writer.data(), writer.size());
-  return true;
+  return sink.send(writer.data(), writer.size());
 }
 
 }  // namespace zephyx::send

@@ -20,11 +20,11 @@ bool encodePacket(const SendContext& context, PacketWriter& writer,
                   const HostValue& messageOrBundle);
 
 // Reads the list, opens `sink`, encodes into a buffer of `bufferSize`
-// bytes (at most MaxDatagramSize) from the host allocator and hands the
-// packet to `sink` as one datagram. True when the whole packet was handed
-// over; otherwise nothing is sent. A list that describes no packet opens
+// bytes (at most `largestPacket`) from the host allocator and hands the
+// packet to `sink`. True when the whole packet was handed over and taken;
+// otherwise nothing is sent. A list that describes no packet opens
 // nothing, and a sink that does not open costs no buffer. Host thread.
 bool sendPacket(const SendContext& context, int32_t bufferSize, const HostValue& messageOrBundle,
-                DatagramSink& sink);
+                DatagramSink& sink, int32_t largestPacket = MaxDatagramSize);
 
 }  // namespace zephyx::send

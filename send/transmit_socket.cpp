@@ -30,8 +30,10 @@ bool TransmitSocket::open() {
   return true;
 }
 
-void TransmitSocket::send(const char* data, size_t size) {
+// Whether the datagram left is not examined, as ever for `send`.
+bool TransmitSocket::send(const char* data, size_t size) {
   if (socket_) socket_->Send(data, size);
+  return true;
 }
 
 }  // namespace zephyx::send

@@ -28,7 +28,7 @@ class TransmitSocket final : public DatagramSink {
   // system refuses the multicast settings for a group.
   bool open() override;
 
-  void send(const char* data, size_t size) override;
+  bool send(const char* data, size_t size) override;
 
  private:
   const char* host_;

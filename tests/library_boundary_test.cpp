@@ -35,7 +35,11 @@ const std::string ExpectedMessageTable =
     "removeRoute object me, string addressPattern\n"
     "joinGroup object me, string group, *interfaceAddress\n"
     "leaveGroup object me, string group, *interfaceAddress\n"
-    "setMulticast object me, integer ttl, *interfaceAddress\n";
+    "setMulticast object me, integer ttl, *interfaceAddress\n"
+    "connectStream object me, string host, integer port, symbol framing, symbol cbHandler, "
+    "*cbTarget\n"
+    "sendStream object me, object messageOrBundle\n"
+    "disconnectStream object me\n";
 
 constexpr uint32_t ClassVersion =
     (VersionMajor << 24) | (VersionMinor << 16) | (VersionPatch << 8) | 0xC0;

@@ -71,6 +71,10 @@ TEST(ToolTest, InfoShowsTheClassAndTheRegisteredMessageTable) {
       "joinGroup object me, string group, *interfaceAddress",
       "leaveGroup object me, string group, *interfaceAddress",
       "setMulticast object me, integer ttl, *interfaceAddress",
+      "connectStream object me, string host, integer port, symbol framing, symbol cbHandler, "
+      "*cbTarget",
+      "sendStream object me, object messageOrBundle",
+      "disconnectStream object me",
       "safeForShockwave: 1"};
   ASSERT_GE(info.lines.size(), table.size());
   const std::vector<std::string> tail(info.lines.end() - static_cast<long>(table.size()),

@@ -8,6 +8,7 @@
 #include "host/host_ids.h"
 #include "host/host_status.h"
 #include "xtra/listening_control.h"
+#include "xtra/stream_control.h"
 #include "xtra/process_state.h"
 
 namespace zephyx::xtra {
@@ -108,6 +109,7 @@ void initialiseInstance(XtraInstance& instance, const MethodCall& call) {
 
 void forgetInstance(XtraInstance& instance) {
   endListening(instance);
+  endStream(instance);
   instance.held.reset();
 }
 

@@ -18,16 +18,22 @@ void setResultText(XtraInstance& instance, MethodCall& call, const char* text) {
   instance.valueServices->stringToValue(text, &call.result);
 }
 
-// Registers a new notification client, with `script` as its refcon. A host
-// that makes no client leaves the instance listening without delivery.
-void registerClient(XtraInstance& instance, TStdXtra_IMoaMmXScript* script) {
+}  // namespace
+
+void keepDelivering(XtraInstance& instance, TStdXtra_IMoaMmXScript* script) {
+  NotificationRegistration& registration = instance.held->registration;
+  if (registration.registered()) return;
   InterfaceRef<IMoaNotificationClient> client;
   instance.header.broker->createObject(&hostids::ZephyxClass, &hostids::NotificationClient,
                                        client.out());
-  instance.held->registration.begin(instance.notificationServices, std::move(client), script);
+  registration.begin(instance.notificationServices, std::move(client), script);
 }
 
-}  // namespace
+void stopDeliveringWhenIdle(XtraInstance& instance) {
+  InstanceHoldings* held = instance.held.get();
+  if (held == nullptr || instance.listening || (held->stream && held->stream->running())) return;
+  held->registration.end();
+}
 
 void startListeningFromCall(XtraInstance& instance, MethodCall& call,
                             TStdXtra_IMoaMmXScript* script) {
@@ -46,6 +52,7 @@ void startListeningFromCall(XtraInstance& instance, MethodCall& call,
   values->valueToInteger(&call.args[1], &port);
   values->valueToInteger(&call.args[2], &asPropList);
   values->valueToSymbol(&call.args[3], &instance.handlerSymbol);
+  held.asPropList = asPropList != 0;
 
   held.hasTarget = call.argCount > StartListeningRequiredArgs;
   held.target = held.hasTarget ? OwnedValue::retain(values, call.args[4]) : OwnedValue();
@@ -59,7 +66,7 @@ void startListeningFromCall(XtraInstance& instance, MethodCall& call,
     return;
   }
   held.groups.joinAllOn(*held.receiver->listeningSocket());
-  registerClient(instance, script);
+  keepDelivering(instance, script);
   values->integerToValue(1, &call.result);
 }
 
@@ -67,7 +74,7 @@ void endListening(XtraInstance& instance) {
   instance.listening = false;
   InstanceHoldings* held = instance.held.get();
   if (held == nullptr) return;
-  held->registration.end();
+  stopDeliveringWhenIdle(instance);
   if (held->receiver) held->receiver->stopReceiving();
   held->groups.socketClosed();
 }

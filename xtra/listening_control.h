@@ -15,8 +15,16 @@ void startListeningFromCall(XtraInstance& instance, MethodCall& call,
                             TStdXtra_IMoaMmXScript* script);
 
 // Lingo `stopListening`, and the first step of `forget`: ends the
-// registration, so the host calls the client no more, then stops the
-// receiver, which drops what it queued.
+// registration unless a stream still delivers, so the host calls the client
+// no more, then stops the receiver, which drops what it queued.
 void endListening(XtraInstance& instance);
+
+// The host calls the notification client, delivering what is queued, while
+// the instance listens or has a stream. Registers one, with `script` as its
+// refcon, when there is none; a host that makes no client leaves the
+// instance without delivery.
+void keepDelivering(XtraInstance& instance, TStdXtra_IMoaMmXScript* script);
+// Ends the registration when the instance neither listens nor streams.
+void stopDeliveringWhenIdle(XtraInstance& instance);
 
 }  // namespace zephyx::xtra

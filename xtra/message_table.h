@@ -21,13 +21,16 @@ enum MethodIndex : uint32_t {
   MethodJoinGroup = 11,
   MethodLeaveGroup = 12,
   MethodSetMulticast = 13,
-  MethodCount = 14,
+  MethodConnectStream = 14,
+  MethodSendStream = 15,
+  MethodDisconnectStream = 16,
+  MethodCount = 17,
 };
 
 // The first line, a format filled with the major and minor version.
 extern const char MessageTableFirstLine[];
 // The method lines, each ended by a line feed: the first six, then those for
-// talking with peers that answer, then multicast.
+// talking with peers that answer, then multicast, then streams over TCP.
 constexpr char MessageTableMethodLines[] =
     "new object me, *bufferSize\n"
     "/forget object me\n"
@@ -42,6 +45,10 @@ constexpr char MessageTableMethodLines[] =
     "removeRoute object me, string addressPattern\n"
     "joinGroup object me, string group, *interfaceAddress\n"
     "leaveGroup object me, string group, *interfaceAddress\n"
-    "setMulticast object me, integer ttl, *interfaceAddress\n";
+    "setMulticast object me, integer ttl, *interfaceAddress\n"
+    "connectStream object me, string host, integer port, symbol framing, symbol cbHandler, "
+    "*cbTarget\n"
+    "sendStream object me, object messageOrBundle\n"
+    "disconnectStream object me\n";
 
 }  // namespace zephyx::xtra

@@ -9,6 +9,7 @@
 #include "send/destination.h"
 #include "send/packet_sender.h"
 #include "xtra/sending_control.h"
+#include "xtra/stream_control.h"
 
 namespace zephyx::xtra {
 namespace {
@@ -34,8 +35,9 @@ class ListenerSink final : public send::DatagramSink {
            receiver_->listeningSocket()->sendToGroupsWith(multicast_);
   }
   // Whether it left is not examined, as for send's own socket.
-  void send(const char* data, size_t size) override {
+  bool send(const char* data, size_t size) override {
     receiver_->listeningSocket()->sendTo(address_, port_, data, size);
+    return true;
   }
 
  private:
@@ -48,7 +50,8 @@ class ListenerSink final : public send::DatagramSink {
 
 }  // namespace
 
-void noteSender(XtraInstance& instance, const receive::Sender& sender) {
+void noteSender(XtraInstance& instance, const receive::Sender& sender, bool onStream) {
+  instance.held->lastSenderOnStream = onStream;
   std::optional<receive::Sender>& last = instance.held->lastSender;
   if (sender.port != 0) {
     last = sender;
@@ -79,6 +82,7 @@ void lastSenderFromCall(XtraInstance& instance, MethodCall& call) {
 
 void replyFromCall(XtraInstance& instance, MethodCall& call) {
   const std::optional<receive::Sender>& last = instance.held->lastSender;
+  if (last && replyOverStream(instance, call)) return;
   ListenerSink sink(instance.listening && last ? instance.held->receiver.get() : nullptr,
                     instance.held->multicast, last ? last->address : 0, last ? last->port : 0);
   answerSend(instance, call, sink);

@@ -9,8 +9,9 @@
 namespace zephyx::xtra {
 
 // Records the sender of the item about to be delivered (a sender that is
-// not known leaves none). `forget` drops it with the rest.
-void noteSender(XtraInstance& instance, const receive::Sender& sender);
+// not known leaves none), and whether it came over the stream. `forget`
+// drops it with the rest.
+void noteSender(XtraInstance& instance, const receive::Sender& sender, bool onStream);
 
 // Lingo `lastSender object me`: the list ["a.b.c.d", port] of the item being
 // delivered or, outside a delivery pass, of the last one delivered; VOID
@@ -18,8 +19,10 @@ void noteSender(XtraInstance& instance, const receive::Sender& sender);
 void lastSenderFromCall(XtraInstance& instance, MethodCall& call);
 
 // Lingo `reply object me, object messageOrBundle`: the packet, built as
-// `send` builds it, sent from the listening socket to the last sender.
-// 1, or 0 when not listening, without a sender or when `send` would answer 0.
+// `send` builds it, sent from the listening socket to the last sender, or
+// over the stream when the last sender's item came over it. 1, or 0 when
+// not listening (or the stream is not connected), without a sender or when
+// `send` (or `sendStream`) would answer 0.
 void replyFromCall(XtraInstance& instance, MethodCall& call);
 
 // Lingo `sendFromListener object me, object messageOrBundle`: as `send`, to

@@ -12,6 +12,7 @@
 #include "xtra/peer_conversation.h"
 #include "xtra/routing_control.h"
 #include "xtra/sending_control.h"
+#include "xtra/stream_control.h"
 
 namespace zephyx::xtra {
 namespace {
@@ -58,6 +59,12 @@ HostStatus ZX_CALL TStdXtra_IMoaMmXScript::callMethod(MethodCall* call) noexcept
       return leaveGroup(call);
     case MethodSetMulticast:
       return setMulticast(call);
+    case MethodConnectStream:
+      return connectStream(call);
+    case MethodSendStream:
+      return sendStream(call);
+    case MethodDisconnectStream:
+      return disconnectStream(call);
     default:
       return StatusOk;
   }
@@ -148,6 +155,18 @@ HostStatus ZX_CALL TStdXtra_IMoaMmXScript::leaveGroup(MethodCall* call) noexcept
 
 HostStatus ZX_CALL TStdXtra_IMoaMmXScript::setMulticast(MethodCall* call) noexcept {
   return runMethod([&] { setMulticastFromCall(*owner, *call); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::connectStream(MethodCall* call) noexcept {
+  return runMethod([&] { connectStreamFromCall(*owner, *call, this); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::sendStream(MethodCall* call) noexcept {
+  return runMethod([&] { sendStreamFromCall(*owner, *call); });
+}
+
+HostStatus ZX_CALL TStdXtra_IMoaMmXScript::disconnectStream(MethodCall*) noexcept {
+  return runMethod([&] { endStream(*owner); });
 }
 
 HostStatus ZX_CALL createScriptingObject(void* instance, void** out) noexcept {

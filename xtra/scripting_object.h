@@ -52,6 +52,9 @@ class TStdXtra_IMoaMmXScript final
   virtual HostStatus ZX_CALL joinGroup(MethodCall* call) noexcept;
   virtual HostStatus ZX_CALL leaveGroup(MethodCall* call) noexcept;
   virtual HostStatus ZX_CALL setMulticast(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL connectStream(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL sendStream(MethodCall* call) noexcept;
+  virtual HostStatus ZX_CALL disconnectStream(MethodCall* call) noexcept;
 };
 
 // The creator: also records whether the host is version 11 or later.

@@ -21,14 +21,16 @@ void setDestinationFromCall(XtraInstance& instance, const MethodCall& call) {
   if (call.argCount > 2) values->valueToInteger(&call.args[2], &instance.destinationPort);
 }
 
-void answerSend(XtraInstance& instance, MethodCall& call, send::DatagramSink& sink) {
+void answerSend(XtraInstance& instance, MethodCall& call, send::DatagramSink& sink,
+                int32_t largestPacket) {
   IHostValues* values = instance.valueServices;
   if (values == nullptr) return;
   bool sent = false;
   if (call.argCount > 1 && call.args != nullptr) {
     // Whatever fails while sending, the script still gets its 0.
     sent = neverThrow(false, [&] {
-      return send::sendPacket(sendContextOf(instance), instance.bufferSize, call.args[1], sink);
+      return send::sendPacket(sendContextOf(instance), instance.bufferSize, call.args[1], sink,
+                              largestPacket);
     });
   }
   values->integerToValue(sent ? 1 : 0, &call.result);

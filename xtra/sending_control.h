@@ -4,6 +4,7 @@
 
 #include "host/moa_mm_xscript.h"
 #include "send/datagram_sink.h"
+#include "send/packet_sender.h"
 #include "send/send_context.h"
 #include "xtra/xtra_instance.h"
 
@@ -18,9 +19,11 @@ send::SendContext sendContextOf(const XtraInstance& instance);
 void setDestinationFromCall(XtraInstance& instance, const MethodCall& call);
 
 // The packet of call.args[1] through `sink`, built with the instance's
-// buffer size; the result is 1 when the whole packet was handed to the
-// sink, else 0 and nothing is sent. For send and its kin.
-void answerSend(XtraInstance& instance, MethodCall& call, send::DatagramSink& sink);
+// buffer size (at most `largestPacket`); the result is 1 when the whole
+// packet was handed to the sink and taken, else 0 and nothing is sent. For
+// send and its kin.
+void answerSend(XtraInstance& instance, MethodCall& call, send::DatagramSink& sink,
+                int32_t largestPacket = send::MaxDatagramSize);
 
 // Lingo `send object me, object messageOrBundle`: the result is 1 when the
 // whole packet was handed to the socket, else 0 and nothing is sent.

@@ -19,6 +19,7 @@
 #include "host/host_values.h"
 #include "receive/ofx_osc_receiver.h"
 #include "receive/received_item.h"
+#include "stream/stream_connection.h"
 #include "xtra/group_memberships.h"
 #include "xtra/in_place.h"
 #include "xtra/notification_registration.h"
@@ -35,8 +36,8 @@ constexpr int32_t DestinationHostSize = 256;
 // what it holds when it goes. C++ ends members in the reverse order of
 // their declaration, so they are declared in the reverse of the order in
 // which they must go: the registration first (the host calls the client no
-// more), then the receiver (its thread reads the type symbols), then the
-// rest.
+// more), then the receiver and the stream (their threads read the type
+// symbols), then the rest.
 struct InstanceHoldings {
   InterfaceRef<IHostScriptContext> scriptContext;
   // The call-guard facet of scriptContext.
@@ -52,6 +53,17 @@ struct InstanceHoldings {
   GroupMemberships groups;
   MulticastSending multicast;
   std::unique_ptr<TypeSymbolTable> typeSymbols;
+  // The TCP stream, made by the first connectStream, with its handler and
+  // target; its thread reads the type symbols.
+  std::unique_ptr<stream::StreamConnection> stream;
+  HostSymbol streamHandler = NoSymbol;
+  bool streamHasTarget = false;
+  OwnedValue streamTarget;
+  // The shape of received arguments, as the last startListening asked;
+  // streams take it too.
+  bool asPropList = false;
+  // Whether lastSender's item came over the stream: a reply goes back there.
+  bool lastSenderOnStream = false;
   std::unique_ptr<receive::ofxOscReceiver> receiver;
   // The notification client while the host calls it.
   NotificationRegistration registration;
