@@ -1,11 +1,13 @@
 // Every kind of Lingo value in every argument position of every method,
 // arguments missing and to spare, through the loaded library: answered as
 // documented (send, reply, sendFromListener, addRoute, removeRoute,
-// leaveGroup and setMulticast: 1 or 0; startListening and joinGroup: 1 or
-// the reason; lastSender: VOID without a sender; the others: nothing), still
-// working afterwards, every value given back. The objects here never listen
-// when a row runs, so reply and sendFromListener never send, and no group
-// is joined: joinGroup checks its arguments first. Nothing can
+// leaveGroup, setMulticast and sendStream: 1 or 0; startListening,
+// joinGroup and connectStream: 1 or the reason; lastSender: VOID without a
+// sender; the others: nothing), still working afterwards, every value given
+// back. The objects here never listen when a row runs, so reply and
+// sendFromListener never send, and no group is joined: joinGroup checks its
+// arguments first. A stream connects only to 127.0.0.1, where the capture's
+// port refuses it. Nothing can
 // reach another machine: each object is first aimed at a capture socket on
 // 127.0.0.1, and the only host names passed are 127.0.0.1, localhost and a
 // name under .invalid; other kinds copy as an empty name.
@@ -78,6 +80,11 @@ const Outcome NotListening{"\"not listening\"", true, ""};
 const Outcome NotMulticast{"\"not a multicast address\"", true, ""};
 const Outcome NotInterface{"\"not an interface address\"", true, ""};
 
+const Outcome Unresolved{"\"unable to resolve host\"", true, ""};
+const Outcome InvalidPort{"\"invalid port\"", true, ""};
+const Outcome UnknownFraming{"\"unknown framing\"", true, ""};
+const std::vector<std::string> GoodStream = {"\"127.0.0.1\"", "$INT", "#length", "#onOsc"};
+
 const std::string AGroup = "\"239.255.0.1\"";
 const std::string Loopback = "\"127.0.0.1\"";
 
@@ -130,6 +137,18 @@ const std::vector<Sweep> Sweeps = {
     // $INT, a port, is beyond the hop limit's 255.
     {"setMulticast", {"1"}, 0, Unsent, {}},
     {"setMulticast", {"1", Loopback}, 1, Unsent, {{KVoid, Sent}}},
+    // Only a string names the host; the one given does not resolve.
+    {"connectStream", GoodStream, 0, Unresolved, {}},
+    // A float port is rounded; what is no number is no port.
+    {"connectStream", GoodStream, 1, InvalidPort, {{KInteger, Listens}, {KFloat, Listens}}},
+    // Only #length and #slip are framings.
+    {"connectStream", GoodStream, 2, UnknownFraming, {}},
+    // Any handler and any target are taken, as startListening takes them.
+    {"connectStream", GoodStream, 3, Listens, {}},
+    {"connectStream", {"\"127.0.0.1\"", "$INT", "#slip", "#onOsc", "VOID"}, 4, Listens, {}},
+    // No stream is connected.
+    {"sendStream", {"[\"/x\"]"}, 0, Unsent, {}},
+    {"disconnectStream", {"VOID"}, 0, Quiet, {}},
 };
 
 const std::vector<Row> Rows = {
@@ -209,6 +228,23 @@ const std::vector<Row> Rows = {
     // A well-formed address that is no interface here is refused only by a
     // send to a group; the probe goes to one host.
     {"setMulticast", {"1", "\"192.0.2.1\""}, Sent},
+    // Streams: missing and extra arguments, ports and framings that are none.
+    {"connectStream", {}, Missing},
+    {"connectStream", {"\"127.0.0.1\""}, Missing},
+    {"connectStream", {"\"127.0.0.1\"", "$INT", "#length"}, Missing},
+    {"connectStream", {"\"127.0.0.1\"", "$INT", "#length", "#onOsc", "VOID", "[1]", "$OBJECT"},
+     Listens},
+    {"connectStream", {"\"127.0.0.1\"", "0", "#length", "#onOsc"}, InvalidPort},
+    {"connectStream", {"\"127.0.0.1\"", "-1", "#length", "#onOsc"}, InvalidPort},
+    {"connectStream", {"\"127.0.0.1\"", "65536", "#length", "#onOsc"}, InvalidPort},
+    {"connectStream", {"\"127.0.0.1\"", "$WRAP", "#length", "#onOsc"}, InvalidPort},
+    {"connectStream", {"\"127.0.0.1\"", "$INT", "#udp", "#onOsc"}, UnknownFraming},
+    {"connectStream", {"\"\"", "$INT", "#length", "#onOsc"}, Unresolved},
+    {"connectStream", {"\"0.0.0.0\"", "$INT", "#length", "#onOsc"}, Unresolved},
+    {"connectStream", {"\"255.255.255.255\"", "$INT", "#length", "#onOsc"}, Unresolved},
+    {"sendStream", {}, Unsent},
+    {"sendStream", {"[\"/x\"]", "[1]", "$OBJECT"}, Unsent},
+    {"disconnectStream", {"[1]", "$OBJECT"}, Quiet},
 };
 
 std::vector<Row> allRows() {

@@ -1,6 +1,6 @@
 // The ways a host parts with the library: unloading it once every object is
-// forgotten, keeping it while one still listens, and quitting outright while
-// one listens.
+// forgotten, keeping it while one still listens or streams, and quitting
+// outright while one listens and streams.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,6 +8,7 @@
 
 #include "tests/support/listening_session.h"
 #include "tests/support/osc_bytes.h"
+#include "tests/support/tcp_peer.h"
 
 namespace zephyx {
 namespace {
@@ -22,6 +23,13 @@ TEST_F(ExitPathsTest, TheLibraryStaysWhileAnObjectListensAndUnloadsOnceAllAreFor
   ASSERT_TRUE(pumpForCalls(1));
   renew();  // a second object that never listened
   ASSERT_EQ(listen(false), "1");
+  // ... and streams, its thread waiting on the connection.
+  testsupport::TcpPeer peer;
+  ASSERT_EQ(call("connectStream", {"\"127.0.0.1\"", std::to_string(peer.port()), "#slip",
+                                   "#onOsc"}),
+            "1");
+  ASSERT_TRUE(peer.accept());
+  ASSERT_TRUE(pumpForCalls(2));
 
   EXPECT_NE(host.libraries().front()->canUnloadNow(), StatusOk);
   EXPECT_FALSE(host.unloadLibraries());
@@ -57,6 +65,21 @@ TEST(ExitPathsDeathTest, AHostThatQuitsWhileAnObjectListensExitsAtOnce) {
         const OwnedValue started =
             object->call("startListening", {portValue.get(), shape.get(), handler.get()});
         if (quittingHost->format(started.get()) != "1") std::exit(3);
+        // A stream whose thread waits on the connection, and one that
+        // waits to connect again to a peer that has gone.
+        auto* peer = new testsupport::TcpPeer;
+        auto* gone = new testsupport::TcpPeer;
+        gone->stopListening();
+        auto* other = standin::LingoObject::create(*quittingHost, hostids::ZephyxClass).release();
+        for (auto [streaming, to] : {std::pair{object, peer}, std::pair{other, gone}}) {
+          const OwnedValue host = quittingHost->own(quittingHost->makeString("127.0.0.1"));
+          const OwnedValue toPort = quittingHost->own(quittingHost->makeInteger(to->port()));
+          const OwnedValue framing = quittingHost->own(quittingHost->makeSymbol("length"));
+          const OwnedValue connected = streaming->call(
+              "connectStream", {host.get(), toPort.get(), framing.get(), handler.get()});
+          if (quittingHost->format(connected.get()) != "1") std::exit(5);
+        }
+        if (!peer->accept()) std::exit(6);
         // Something handed over and something still queued at the end.
         testsupport::UdpSender sender;
         sender.send(port, testsupport::OscBytes().str("/delivered").str(","));
