@@ -1,6 +1,7 @@
 // zephyx_ratio_table: the library's hot paths side by side with the least
 // the same work can cost (oscpack alone, bare sockets), in one process, and
-// a table of the ratios at the end. Run through scripts/bench.
+// a table of the ratios at the end; then a table of messages a second over
+// TCP streams and UDP. Run through scripts/bench.
 #include <algorithm>
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
@@ -31,6 +32,7 @@
 #include "send/packet_sender.h"
 #include "standin/lingo_object.h"
 #include "standin/standin_host.h"
+#include "throughput.h"
 #include "xtra/library_entry_points.h"
 #include "xtra/message_table.h"
 #include "xtra/scripting_object.h"
@@ -378,16 +380,46 @@ std::string describe(const StreamResult& r) {
   return out;
 }
 
+// Each way of sending this many times, interleaved; the medians are shown.
+constexpr int ThroughputRounds = 3;
+
+// Its own table: rates side by side, not ratios against a reference.
+void printThroughput(const std::vector<ThroughputResult>& rows, int64_t messages) {
+  // The message of the send rows above.
+  const std::string title = "throughput, typed msg, " + std::to_string(messages) +
+                            " calls, median of " + std::to_string(ThroughputRounds);
+  std::printf("\n| %-50s | %-16s | %-20s | %-15s | %-21s |\n", title.c_str(), "accepted",
+              "peer received", "peer got", "answered 0, retried");
+  std::printf("|%s|%s|%s|%s|%s|\n", std::string(52, '-').c_str(), std::string(18, '-').c_str(),
+              std::string(22, '-').c_str(), std::string(17, '-').c_str(),
+              std::string(23, '-').c_str());
+  for (const ThroughputResult& one : rows) {
+    if (!one.ran) {
+      std::printf("| %-50s | %-16s | %-20s | %-15s | %-21s |\n", one.what.c_str(), "did not run",
+                  "-", "-", "-");
+      continue;
+    }
+    const std::string got = std::to_string(one.received) + "/" + std::to_string(one.messages);
+    std::printf("| %-50s | %-16s | %-20s | %-15s | %-21s |\n", one.what.c_str(),
+                format("%.0f msg/s", one.acceptedPerSecond).c_str(),
+                format("%.0f msg/s", one.receivedPerSecond).c_str(), got.c_str(),
+                std::to_string(one.refused).c_str());
+  }
+}
+
 }  // namespace
 }  // namespace zephyx::bench
 
 int main(int argc, char** argv) {
   using namespace zephyx::bench;
-  // --e2e-seconds S (default 5), --e2e-rates a,b,c, --no-e2e, --iterations N;
-  // the rest goes to Google Benchmark.
+  // --e2e-seconds S (default 5), --e2e-rates a,b,c, --no-e2e,
+  // --throughput-messages N, --no-throughput, --iterations N; the rest goes
+  // to Google Benchmark.
   double e2eSeconds = 5;
   std::vector<int> rates = {25000, 50000, 100000, 150000, 200000};
   bool e2e = true;
+  bool throughput = true;
+  int64_t throughputMessages = 20000;
   int64_t iterations = 0;
   // Defaults for Google Benchmark; flags given later win.
   char repetitions[] = "--benchmark_repetitions=5";
@@ -398,6 +430,10 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--no-e2e") {
       e2e = false;
+    } else if (arg == "--no-throughput") {
+      throughput = false;
+    } else if (arg == "--throughput-messages" && i + 1 < argc) {
+      throughputMessages = std::max<int64_t>(1, std::atoll(argv[++i]));
     } else if (arg == "--iterations" && i + 1 < argc) {
       iterations = std::atoll(argv[++i]);
     } else if (arg == "--e2e-seconds" && i + 1 < argc) {
@@ -434,6 +470,12 @@ int main(int argc, char** argv) {
     const int half = (held > 0 ? held : rates.front()) / 2;
     std::fprintf(stderr, "end to end: latency at %d msg/s...\n", half);
     latencyRun = streamIntoZephyx(half, e2eSeconds, &latency);
+  }
+  std::vector<ThroughputResult> throughputRows;
+  if (throughput) {
+    std::fprintf(stderr, "throughput: %lld messages each way, %d rounds...\n",
+                 static_cast<long long>(throughputMessages), ThroughputRounds);
+    throughputRows = measureThroughput(lingoText(Typed), throughputMessages, ThroughputRounds);
   }
 
   const CollectingReporter& r = reporter;
@@ -493,6 +535,7 @@ int main(int argc, char** argv) {
         format("%.0f us", latency.p99Us), "-", "-", "< 1500 us",
         verdict(latency.samples > 0 && latency.p99Us < 1500));
   }
+  if (throughput) printThroughput(throughputRows, throughputMessages);
   benchmark::Shutdown();
   if (packetsDiffer) {
     std::fprintf(stderr, "a Lingo value did not encode to its direct packet\n");

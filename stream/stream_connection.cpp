@@ -221,6 +221,9 @@ class StreamConnection::Session final : public FrameSink {
     ++connection_;
     owner_.open_.store(false, std::memory_order_release);
     ErrorCode ignored;
+    // Cancelled before it is closed: Wine's server fails on a socket closed
+    // with a write still pending.
+    socket_.cancel(ignored);
     socket_.shutdown(tcp::socket::shutdown_both, ignored);
     socket_.close(ignored);
     io_.stop();

@@ -10,6 +10,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/osc_bytes.h"
+#include "tests/support/tcp_peer.h"
 #include "tests/support/udp_loopback.h"
 #include "zephyx_version.h"
 
@@ -203,6 +204,75 @@ TEST(ToolTest, AMalformedLiteralSendsNothing) {
   ASSERT_TRUE(next.has_value());
   EXPECT_EQ(testsupport::hex(*next), testsupport::hex(sentinel))
       << "not even the literal before it";
+}
+
+// What stream refuses before anything is sent: its own checks are usage
+// errors; connectStream's answers and a connection that is refused make the
+// status 1. The only peer is a loopback port that nothing listens on.
+TEST(ToolTest, StreamRefusalsSendNothing) {
+  testsupport::TcpPeer closed;
+  const std::string nobody = "127.0.0.1:" + std::to_string(closed.port());
+  closed.stopListening();
+  const std::string literal = R"(["/a"])";
+  auto to = [&](const std::string& destination, std::vector<std::string> tail) {
+    tail.insert(tail.begin(), {"stream", "--to", destination});
+    return tail;
+  };
+  struct Row {
+    std::vector<std::string> arguments;
+    int status;
+    std::string shown;
+  };
+  const std::vector<Row> rows = {
+      {{"stream", "--framing", "length", literal}, 2, "stream needs --to HOST:PORT"},
+      {to(nobody, {literal}), 2, "stream needs --framing length or --framing slip"},
+      {to(nobody, {"--framing", "osc", literal}), 2, "needs --framing length or"},
+      {to("127.0.0.1", {"--framing", "slip", literal}), 2, "--to needs HOST:PORT"},
+      {to(nobody, {"--framing", "slip"}), 2, "stream needs at least one literal"},
+      {to(nobody, {"--framing", "slip", "--count", "0", literal}), 2, "bad value for --count: 0"},
+      {to(nobody, {"--framing", "slip", "--tmeout", "1", literal}), 2, "unknown stream argument"},
+      {to(nobody, {"--framing", "slip", literal, R"(["/b", [1)"}), 2, "malformed literal"},
+      {to("127.0.0.1:70000", {"--framing", "length", literal}), 1,
+       "connectStream to 127.0.0.1:70000 answered \"invalid port\""},
+      {to("127.0.0.1:0", {"--framing", "length", literal}), 1, "\"invalid port\""},
+      {to(nobody, {"--framing", "slip", "--timeout", "1", literal}), 1,
+       "#streamclosed, \"connection refused\""},
+  };
+  for (const Row& row : rows) {
+    const ToolRun result = run(row.arguments);
+    std::string command;
+    for (const std::string& argument : row.arguments) command += " " + argument;
+    EXPECT_EQ(result.status, row.status) << command;
+    EXPECT_TRUE(contains(result.lines, row.shown)) << command;
+    for (const std::string& line : result.lines) {
+      EXPECT_TRUE(line != "1" && line != "0") << command << ": a send was made";
+    }
+  }
+}
+
+// One exchange with a peer of the test's own: the literal arrives in a
+// length frame, and the framed answer is printed after the stream's marker.
+TEST(ToolTest, StreamSendsEachLiteralFramedAndPrintsWhatComesBack) {
+  testsupport::TcpPeer peer;
+  const std::string address = "127.0.0.1:" + std::to_string(peer.port());
+  const std::string shown = address + " ";
+  ChildProcess tool(withTool({"stream", "--to", address, "--framing", "length", "--show-sender",
+                              "--count", "1", "--timeout", "10", R"(["/ping", [#int32: 7]])"}));
+  ASSERT_TRUE(tool.started()) << tool.startError();
+  ASSERT_TRUE(peer.accept(Deadline));
+  // A length frame is laid out as a bundle element: the size, then the bytes.
+  auto framed = [](const testsupport::Bytes& packet) -> testsupport::Bytes {
+    return testsupport::OscBytes().element(packet);
+  };
+  const testsupport::Bytes ping = framed(testsupport::OscBytes().str("/ping").str(",i").i32(7));
+  EXPECT_EQ(peer.read(ping.size(), Deadline), ping);
+  ASSERT_TRUE(peer.write(framed(testsupport::OscBytes().str("/pong").str(",s").str("ok"))));
+  std::vector<std::string> lines;
+  while (auto line = tool.readLine(Deadline)) lines.push_back(*line);
+  EXPECT_EQ(lines, (std::vector<std::string>{shown + "#streamopen, 0", "1",
+                                             shown + R"("/pong", ["ok"])"}));
+  EXPECT_EQ(tool.waitForExit(Deadline), 0);
+  EXPECT_TRUE(peer.closedByOtherEnd(Deadline)) << "disconnectStream closes the connection";
 }
 
 // Starts `listen` on a free port; its first handler call proves it listens.

@@ -37,4 +37,11 @@ bool parseSeconds(const std::string& text, double* out) {
   return true;
 }
 
+bool parseHostPort(const std::string& text, std::string* host, int32_t* port) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || !parseInteger(text.substr(colon + 1), port)) return false;
+  *host = text.substr(0, colon);
+  return true;
+}
+
 }  // namespace zephyx::tool

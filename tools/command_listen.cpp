@@ -1,10 +1,4 @@
 // zephyx-host listen: prints every handler call, one line each.
-#if !defined(_WIN32)
-#include <pthread.h>
-#include <signal.h>
-#endif
-
-#include <csignal>
 #include <iostream>
 #include <optional>
 
@@ -15,10 +9,6 @@
 
 namespace zephyx::tool {
 namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-extern "C" void requestStop(int) { stopRequested = 1; }
 
 struct ListenOptions {
   int32_t port = 5500;
@@ -66,21 +56,6 @@ bool parseListenOptions(const std::vector<std::string>& arguments, ListenOptions
   return true;
 }
 
-// A stop may be asked for from the start: even before the library is loaded
-// a signal stops the listener cleanly. They are unblocked too, since a
-// blocked mask survives exec and would otherwise hide them.
-void catchStopSignals() {
-  std::signal(SIGINT, requestStop);
-  std::signal(SIGTERM, requestStop);
-#if !defined(_WIN32)
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_UNBLOCK, &stopSignals, nullptr);
-#endif
-}
-
 }  // namespace
 
 int runListen(const Options& options) {
@@ -111,10 +86,7 @@ int runListen(const Options& options) {
     if (host.format(sent.get()) != "1") std::cerr << "zephyx-host: reply answered 0\n";
   };
   auto print = [&](const standin::HandlerCall& call) {
-    output.add([&](std::string& line) {
-      if (listen.showSender) appendSender(line, host, *object);
-      appendArguments(line, host, call);
-    });
+    printCall(output, host, *object, call, listen.showSender);
     if (++printed == listen.count) object->call("stopListening");
   };
   // With routes, what they take is printed; what none takes and the bundle
@@ -170,7 +142,7 @@ int runListen(const Options& options) {
   }
 
   const bool ended = runHostLoop(host, output, calls, listen.timeoutSeconds, [&] {
-    return stopRequested != 0 || (listen.count > 0 && printed >= listen.count);
+    return stopRequested() || (listen.count > 0 && printed >= listen.count);
   });
   object->call("stopListening");
   object->call("forget");

@@ -78,13 +78,8 @@ int runSend(const Options& options) {
   }
   std::string destinationHost;
   int32_t destinationPort = 0;
-  if (send.destination) {
-    const size_t colon = send.destination->rfind(':');
-    if (colon == std::string::npos ||
-        !parseInteger(send.destination->substr(colon + 1), &destinationPort)) {
-      return usageError("--to needs HOST:PORT");
-    }
-    destinationHost = send.destination->substr(0, colon);
+  if (send.destination && !parseHostPort(*send.destination, &destinationHost, &destinationPort)) {
+    return usageError("--to needs HOST:PORT");
   }
   int32_t fromPort = 0;
   if (send.fromPort && !parseInteger(*send.fromPort, &fromPort)) {
@@ -144,10 +139,7 @@ int runSend(const Options& options) {
   LineOutput output;
   int64_t calls = 0;
   host.scriptContext().setHandler("onOsc", [&](const standin::HandlerCall& call) {
-    output.add([&](std::string& line) {
-      if (send.showSender) appendSender(line, host, *object);
-      appendArguments(line, host, call);
-    });
+    printCall(output, host, *object, call, send.showSender);
     if (++calls == count) object->call("stopListening");
     return StatusOk;
   });

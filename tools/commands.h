@@ -14,6 +14,7 @@ struct Options {
 int runInfo(const Options& options);
 int runSend(const Options& options);
 int runListen(const Options& options);
+int runStream(const Options& options);
 int runDemo(const Options& options);
 int runSoak(const Options& options);
 

@@ -27,11 +27,17 @@ const char Usage[] =
     "         [--show-sender] [--reply LITERAL] [--route PATTERN]...\n"
     "         [--join GROUP[@INTERFACE]]...\n"
     "                                print each handler call, one per line\n"
+    "  stream --to HOST:PORT --framing length|slip [--buffer-size N] [--timeout SECONDS]\n"
+    "         [--count N] [--show-sender] LITERAL...\n"
+    "                                connect over TCP, send each literal with sendStream once\n"
+    "                                connected, printing 1 or 0 for each, then print each\n"
+    "                                handler call, as listen does, for SECONDS (default 1)\n"
+    "                                or until N calls (exit 1 when fewer come)\n"
     "  demo                          send to itself and check that everything arrived\n"
     "  soak [--messages N] [--rate N]\n"
     "                                a paced run over loopback; counts, memory, exit 1 on growth\n"
     "\n"
-    "listen and send --from-port:\n"
+    "listen, send --from-port and stream:\n"
     "  --show-sender     the sender first on each line: 127.0.0.1:57120 \"/a\", [1]\n"
     "listen:\n"
     "  --reply LITERAL   answer each received message (not the bundle markers) with the\n"
@@ -53,6 +59,14 @@ const char Usage[] =
     "                    setMulticast before anything is sent: a value it refuses is a\n"
     "                    usage error; an interface the system refuses prints 0 for each\n"
     "                    send to a group\n"
+    "stream:\n"
+    "  --framing length|slip\n"
+    "                    length: each packet after its size (OSC 1.0); slip: SLIP (OSC 1.1)\n"
+    "  --timeout SECONDS also the wait for the connection (default 6): the #streamclosed\n"
+    "                    items before it are printed; with no connection by then nothing\n"
+    "                    is sent and the status is 1, as when connectStream refuses (its\n"
+    "                    answer goes to standard error)\n"
+    "  --count N         counts the calls after #streamopen\n"
     "\n"
     "options:\n"
     "  --library PATH   the library to load (default: " ZEPHYX_LIBRARY_FILE
@@ -98,6 +112,7 @@ int main(int argc, char** argv) {
   }
   if (command == "send") return runSend(options);
   if (command == "listen") return runListen(options);
+  if (command == "stream") return runStream(options);
   if (command == "demo") {
     if (!options.arguments.empty()) return usageError("demo takes no arguments");
     return runDemo(options);

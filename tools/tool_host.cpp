@@ -3,10 +3,13 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 #endif
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <thread>
@@ -114,6 +117,33 @@ bool isMessage(standin::StandInHost& host, const standin::HandlerCall& call) {
   return call.count > 0 && host.values().valueType(&call.args[0], &kind) == StatusOk &&
          kind == KindString;
 }
+
+void printCall(LineOutput& output, standin::StandInHost& host, standin::LingoObject& object,
+               const standin::HandlerCall& call, bool showSender) {
+  output.add([&](std::string& line) {
+    if (showSender) appendSender(line, host, object);
+    appendArguments(line, host, call);
+  });
+}
+
+namespace {
+volatile std::sig_atomic_t stopSignalled = 0;
+extern "C" void requestStop(int) { stopSignalled = 1; }
+}  // namespace
+
+void catchStopSignals() {
+  std::signal(SIGINT, requestStop);
+  std::signal(SIGTERM, requestStop);
+#if !defined(_WIN32)
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_UNBLOCK, &stopSignals, nullptr);
+#endif
+}
+
+bool stopRequested() { return stopSignalled != 0; }
 
 void LineOutput::flush() {
   if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);

@@ -89,6 +89,17 @@ class LineOutput {
   std::string buffer_;
 };
 
+// One line for a handler call, as listen prints it: its arguments, after
+// the sender when `showSender`.
+void printCall(LineOutput& output, standin::StandInHost& host, standin::LingoObject& object,
+               const standin::HandlerCall& call, bool showSender);
+
+// SIGINT and SIGTERM ask the host loop's caller to end cleanly, from the
+// start: even before the library is loaded. They are unblocked too, since a
+// blocked mask survives exec and would otherwise hide them.
+void catchStopSignals();
+bool stopRequested();
+
 // Runs the host loop until `done` answers true (then true) or, when
 // `timeoutSeconds` is not negative, until that time has passed (then
 // false). While `handlerCalls` keeps growing the next pass starts at once;
