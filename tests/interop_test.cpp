@@ -15,6 +15,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/lingo_session.h"
 #include "tests/support/listening_session.h"
+#include "tests/support/oscdump_line.h"
 #include "tests/support/udp_loopback.h"
 
 namespace zephyx {
@@ -26,16 +27,7 @@ using Lines = std::vector<std::string>;
 
 constexpr milliseconds PeerDeadline(5000);
 
-// oscdump's line without the leading "xxxxxxxx.xxxxxxxx " receive time
-// stamp; other lines (liblo's error reports) as they are.
-std::string withoutTimeStamp(const std::string& line) {
-  auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
-  if (line.size() < 18 || line[8] != '.' || line[17] != ' ') return line;
-  for (size_t i = 0; i < 17; ++i) {
-    if (i != 8 && !isHex(line[i])) return line;
-  }
-  return line.substr(18);
-}
+using testsupport::withoutTimeStamp;
 
 bool isProbe(const std::string& text) { return text.rfind("/probe ", 0) == 0; }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "osc/OscReceivedElements.h"
+#include "tests/support/osc_bytes.h"
 
 namespace zephyx::receive {
 namespace {
@@ -304,21 +305,7 @@ Bytes nestedBundles(int depth) {
 
 // --- One row per rule ------------------------------------------------------
 
-Bytes hex(const char* text) {
-  Bytes out;
-  int high = -1;
-  for (const char* c = text; *c != '\0'; ++c) {
-    if (*c == ' ') continue;
-    const int digit = *c <= '9' ? *c - '0' : *c - 'a' + 10;
-    if (high < 0) {
-      high = digit;
-    } else {
-      out.push_back(static_cast<char>(high * 16 + digit));
-      high = -1;
-    }
-  }
-  return out;
-}
+constexpr auto* hex = &testsupport::charsOfHex;
 
 struct RuleRow {
   PacketFault rule;

@@ -9,26 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/osc_bytes.h"
+
 namespace zephyx::stream {
 namespace {
 
 using Bytes = std::vector<char>;
-
-Bytes hex(const char* text) {
-  Bytes out;
-  int high = -1;
-  for (const char* c = text; *c != '\0'; ++c) {
-    if (*c == ' ') continue;
-    const int digit = *c <= '9' ? *c - '0' : *c - 'a' + 10;
-    if (high < 0) {
-      high = digit;
-    } else {
-      out.push_back(static_cast<char>(high * 16 + digit));
-      high = -1;
-    }
-  }
-  return out;
-}
+constexpr auto* hex = &testsupport::charsOfHex;
 
 Bytes join(std::initializer_list<Bytes> parts) {
   Bytes out;

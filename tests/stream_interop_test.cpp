@@ -12,6 +12,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/lingo_session.h"
+#include "tests/support/oscdump_line.h"
 #include "tests/support/udp_loopback.h"
 
 namespace zephyx {
@@ -57,8 +58,9 @@ class InteropStreamTest : public testsupport::LingoSessionFixture {
   }
 
   // The peer's lines up to and including `last`, those that `keep` accepts.
-  Lines peerLinesUntil(const std::string& last,
-                       bool (*keep)(const std::string&) = [](const std::string&) { return true; }) {
+  Lines peerLinesUntil(
+      const std::string& last,
+      bool (*keep)(const std::string&) = [](const std::string&) { return true; }) {
     Lines lines;
     const auto end = std::chrono::steady_clock::now() + PeerDeadline;
     while (std::chrono::steady_clock::now() < end && !peer->outputEnded()) {
@@ -74,14 +76,12 @@ class InteropStreamTest : public testsupport::LingoSessionFixture {
   std::unique_ptr<ChildProcess> peer;
 };
 
-// oscdump's line without its receive time stamp.
-std::string withoutTimeStamp(const std::string& line) {
-  return line.size() > 18 && line[8] == '.' && line[17] == ' ' ? line.substr(18) : line;
-}
+using testsupport::withoutTimeStamp;
 
 TEST_F(InteropStreamTest, LiblosDumpReadsWhatALengthFramedStreamSends) {
   const int port = testsupport::freeUdpPort();
-  peer = std::make_unique<ChildProcess>(Lines{"oscdump", "-L", "osc.tcp://:" + std::to_string(port)});
+  peer =
+      std::make_unique<ChildProcess>(Lines{"oscdump", "-L", "osc.tcp://:" + std::to_string(port)});
   ASSERT_TRUE(peer->started()) << peer->startError();
   // oscdump says nothing when it listens: the stream connects again until
   // it does.
@@ -93,9 +93,11 @@ TEST_F(InteropStreamTest, LiblosDumpReadsWhatALengthFramedStreamSends) {
   Lines shown;
   const auto end = std::chrono::steady_clock::now() + PeerDeadline;
   while (std::chrono::steady_clock::now() < end && (shown.empty() || shown.back() != "/end ")) {
-    if (const auto line = peer->readLine(milliseconds(100))) shown.push_back(withoutTimeStamp(*line));
+    if (const auto line = peer->readLine(milliseconds(100)))
+      shown.push_back(withoutTimeStamp(*line));
   }
-  EXPECT_EQ(shown, (Lines{"/synth/freq fi 440.000000 1", "/a is 1 \"x\"", "/b d 0.500000", "/end "}))
+  EXPECT_EQ(shown,
+            (Lines{"/synth/freq fi 440.000000 1", "/a is 1 \"x\"", "/b d 0.500000", "/end "}))
       << peer->transcript();
 }
 
@@ -120,8 +122,9 @@ TEST_F(InteropStreamTest, OscJsExchangesMessagesAndBundlesOverSlipAndComesBackAf
   ASSERT_TRUE(pumpUntilLast(Opened));
 
   // A bundle first, then a message, each read by osc.js.
-  EXPECT_EQ(call("sendStream", {"[1, [[\"/a\", [1, \"x\"]], [1, [[\"/b\", [#blob: <bytes c0 db>]]]]]]"}),
-            "1");
+  EXPECT_EQ(
+      call("sendStream", {"[1, [[\"/a\", [1, \"x\"]], [1, [[\"/b\", [#blob: <bytes c0 db>]]]]]]"}),
+      "1");
   EXPECT_EQ(call("sendStream", {"[\"/plain\", [2.5]]"}), "1");
   EXPECT_EQ(peerLinesUntil("/plain f 2.5", notConnectionLine),
             (Lines{"#bundle 00000000.00000001", "/a is 1 \"x\"", "#bundle 00000000.00000001",

@@ -44,4 +44,40 @@ bool parseHostPort(const std::string& text, std::string* host, int32_t* port) {
   return true;
 }
 
+bool parseLiteralOptions(const std::vector<std::string>& arguments,
+                         std::initializer_list<ValueOption> values,
+                         std::initializer_list<FlagOption> flags, const char* command,
+                         std::vector<std::string>* texts, std::string* error) {
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& name = arguments[i];
+    const FlagOption* flag = nullptr;
+    for (const FlagOption& candidate : flags) {
+      if (name == candidate.name) flag = &candidate;
+    }
+    if (flag != nullptr) {
+      *flag->set = true;
+      continue;
+    }
+    const ValueOption* option = nullptr;
+    for (const ValueOption& candidate : values) {
+      if (name == candidate.name) option = &candidate;
+    }
+    if (option == nullptr) {
+      // No Lingo literal starts with two dashes.
+      if (command != nullptr && name.rfind("--", 0) == 0) {
+        *error = std::string("unknown ") + command + " argument " + name;
+        return false;
+      }
+      texts->push_back(name);
+      continue;
+    }
+    if (i + 1 >= arguments.size()) {
+      *error = name + " needs a value";
+      return false;
+    }
+    *option->value = arguments[++i];
+  }
+  return true;
+}
+
 }  // namespace zephyx::tool

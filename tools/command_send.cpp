@@ -30,29 +30,17 @@ struct SendOptions {
 
 bool parseSendOptions(const std::vector<std::string>& arguments, SendOptions* options,
                       std::string* error) {
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& name = arguments[i];
-    if (name == "--show-sender") {
-      options->showSender = true;
-      continue;
-    }
-    std::optional<std::string>* option = name == "--to"            ? &options->destination
-                                         : name == "--buffer-size" ? &options->bufferSize
-                                         : name == "--from-port"   ? &options->fromPort
-                                         : name == "--timeout"     ? &options->timeout
-                                         : name == "--count"       ? &options->count
-                                         : name == "--ttl"         ? &options->ttl
-                                         : name == "--interface"   ? &options->interfaceAddress
-                                                                   : nullptr;
-    if (option == nullptr) {
-      options->texts.push_back(name);
-      continue;
-    }
-    if (i + 1 >= arguments.size()) {
-      *error = name + " needs a value";
-      return false;
-    }
-    *option = arguments[++i];
+  if (!parseLiteralOptions(arguments,
+                           {{"--to", &options->destination},
+                            {"--buffer-size", &options->bufferSize},
+                            {"--from-port", &options->fromPort},
+                            {"--timeout", &options->timeout},
+                            {"--count", &options->count},
+                            {"--ttl", &options->ttl},
+                            {"--interface", &options->interfaceAddress}},
+                           {{"--show-sender", &options->showSender}}, nullptr, &options->texts,
+                           error)) {
+    return false;
   }
   if (options->texts.empty()) {
     *error = "send needs at least one literal";

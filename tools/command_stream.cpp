@@ -31,32 +31,15 @@ struct StreamOptions {
 
 bool parseStreamOptions(const std::vector<std::string>& arguments, StreamOptions* options,
                         std::string* error) {
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& name = arguments[i];
-    if (name == "--show-sender") {
-      options->showSender = true;
-      continue;
-    }
-    std::optional<std::string>* option = name == "--to"            ? &options->destination
-                                         : name == "--framing"     ? &options->framing
-                                         : name == "--buffer-size" ? &options->bufferSize
-                                         : name == "--timeout"     ? &options->timeout
-                                         : name == "--count"       ? &options->count
-                                                                   : nullptr;
-    if (option == nullptr) {
-      // No Lingo literal starts with two dashes.
-      if (name.rfind("--", 0) == 0) {
-        *error = "unknown stream argument " + name;
-        return false;
-      }
-      options->texts.push_back(name);
-      continue;
-    }
-    if (i + 1 >= arguments.size()) {
-      *error = name + " needs a value";
-      return false;
-    }
-    *option = arguments[++i];
+  if (!parseLiteralOptions(arguments,
+                           {{"--to", &options->destination},
+                            {"--framing", &options->framing},
+                            {"--buffer-size", &options->bufferSize},
+                            {"--timeout", &options->timeout},
+                            {"--count", &options->count}},
+                           {{"--show-sender", &options->showSender}}, "stream", &options->texts,
+                           error)) {
+    return false;
   }
   if (!options->destination) {
     *error = "stream needs --to HOST:PORT";

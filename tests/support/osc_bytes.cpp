@@ -4,6 +4,22 @@
 
 namespace zephyx::testsupport {
 
+std::vector<char> charsOfHex(const char* text) {
+  std::vector<char> out;
+  int high = -1;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c == ' ') continue;
+    const int digit = *c <= '9' ? *c - '0' : *c - 'a' + 10;
+    if (high < 0) {
+      high = digit;
+    } else {
+      out.push_back(static_cast<char>(high * 16 + digit));
+      high = -1;
+    }
+  }
+  return out;
+}
+
 OscBytes& OscBytes::str(const std::string& text) {
   bytes_.insert(bytes_.end(), text.begin(), text.end());
   bytes_.push_back(0);

@@ -4,10 +4,15 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "tests/support/udp_loopback.h"
 
 namespace zephyx::testsupport {
+
+// The bytes that lower-case hex digits spell, spaces passed over:
+// "2f61 0000" is 2f 61 00 00.
+std::vector<char> charsOfHex(const char* text);
 
 // Appends in network byte order, with OSC's padding to four bytes.
 class OscBytes {
