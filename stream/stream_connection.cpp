@@ -107,9 +107,9 @@ class StreamConnection::Session final : public FrameSink {
   void connected(const ErrorCode& error) {
     if (stopping()) return finish();
     if (error) {
-      return lost(timedOut_                                    ? "connection timed out"
+      return lost(timedOut_                                  ? "connection timed out"
                   : error == asio::error::connection_refused ? "connection refused"
-                                                               : "unable to connect");
+                                                             : "unable to connect");
     }
     ErrorCode ignored;
     socket_.set_option(tcp::no_delay(true), ignored);

@@ -31,9 +31,9 @@ TEST_F(ExitPathsTest, TheLibraryStaysWhileAnObjectListensAndUnloadsOnceAllAreFor
   ASSERT_EQ(listen(false), "1");
   // ... and streams, its thread waiting on the connection.
   testsupport::TcpPeer peer;
-  ASSERT_EQ(call("connectStream", {"\"127.0.0.1\"", std::to_string(peer.port()), "#slip",
-                                   "#onOsc"}),
-            "1");
+  ASSERT_EQ(
+      call("connectStream", {"\"127.0.0.1\"", std::to_string(peer.port()), "#slip", "#onOsc"}),
+      "1");
   ASSERT_TRUE(peer.accept());
   ASSERT_TRUE(pumpForCalls(2));
 

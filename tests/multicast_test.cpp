@@ -128,7 +128,8 @@ TEST_F(MulticastTest, AJoinedGroupIsHeardUntilItIsLeft) {
   // when the group's would have; then a while for any stray.
   oscsend("osc.udp://127.0.0.1:" + std::to_string(port), {"/direct", "i", "4"});
   ASSERT_TRUE(pumpForCalls(3));
-  testsupport::pumpUntil(host, [] { return false; }, milliseconds(200));
+  testsupport::pumpUntil(
+      host, [] { return false; }, milliseconds(200));
   EXPECT_EQ(calls(), (Lines{"\"/to/group\", [1]", "\"/again\", [2]", "\"/direct\", [4]"}));
 }
 

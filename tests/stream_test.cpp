@@ -145,8 +145,8 @@ std::vector<Hostile> hostileInputs() {
       {"garbage in a frame", Framing::Slip, framed(Framing::Slip, garbage), false},
       {"a frame claiming 2 GiB", Framing::Length, {0x80, 0, 0, 0}, true},
       {"a frame claiming 1 MiB and a byte", Framing::Length, {0, 0x10, 0, 1}, true},
-      {"a SLIP packet with a bad escape", Framing::Slip,
-       Bytes{0xC0, '/', 'x', 0xDB, 'q', 0, 0xC0}, false},
+      {"a SLIP packet with a bad escape", Framing::Slip, Bytes{0xC0, '/', 'x', 0xDB, 'q', 0, 0xC0},
+       false},
       {"a SLIP stream with no END", Framing::Slip, endless, true},
   };
 }
@@ -154,7 +154,8 @@ std::vector<Hostile> hostileInputs() {
 TEST_F(StreamTest, HostilePeersNeverStopTheStream) {
   int good = 0;
   for (const Hostile& input : hostileInputs()) {
-    SCOPED_TRACE(std::string(input.what) + (input.framing == Framing::Length ? ", length" : ", slip"));
+    SCOPED_TRACE(std::string(input.what) +
+                 (input.framing == Framing::Length ? ", length" : ", slip"));
     TcpPeer peer;
     ASSERT_NO_FATAL_FAILURE(open(input.framing, peer));
     peer.write(input.bytes);
@@ -203,7 +204,8 @@ TEST_F(StreamTest, APeerThatGoesAwayAndComesBackIsConnectedAgain) {
   ASSERT_TRUE(pumpForCalls(1));
   EXPECT_EQ(calls().front(), closedFor("closed by the peer"));
   // Back after a second, as a console that restarts.
-  testsupport::pumpUntil(host, [] { return false; }, milliseconds(1000));
+  testsupport::pumpUntil(
+      host, [] { return false; }, milliseconds(1000));
   ASSERT_TRUE(peer.listenAgain());
   ASSERT_TRUE(peer.accept(milliseconds(10000)));
   ASSERT_TRUE(testsupport::pumpUntil(host, [&] { return calls().back() == Opened; }));
@@ -233,9 +235,9 @@ TEST_F(StreamTest, WhatCanBeKnownAtOnceIsAnsweredAtOnce) {
   ASSERT_TRUE(pumpForCalls(1));
   EXPECT_EQ(calls(), Lines{Opened});
   EXPECT_EQ(connect(Framing::Length, port), "\"stream already open\"");
-  EXPECT_EQ(call("connectStream", {"\"stream.invalid\"", std::to_string(port), "#length",
-                                   "#onStream"}),
-            "\"unable to resolve host\"")
+  EXPECT_EQ(
+      call("connectStream", {"\"stream.invalid\"", std::to_string(port), "#length", "#onStream"}),
+      "\"unable to resolve host\"")
       << "the open stream stays";
   EXPECT_EQ(call("sendStream", {"[\"/still\"]"}), "1");
   const Bytes still = framed(Framing::Length, OscBytes().str("/still").str(","));
@@ -269,8 +271,7 @@ TEST_F(StreamTest, APeerThatStopsReadingMakesSendStreamAnswerZero) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachFraming, StreamFramingTest,
-                         ::testing::Values(Framing::Length, Framing::Slip),
-                         [](const auto& info) {
+                         ::testing::Values(Framing::Length, Framing::Slip), [](const auto& info) {
                            return info.param == Framing::Length ? "Length" : "Slip";
                          });
 

@@ -68,12 +68,11 @@ void deliverQueuedItems(TStdXtra_IMoaMmXScript* script, IMoaNotificationClient* 
       const HostSymbol handler = onStream ? held->streamHandler : instance.handlerSymbol;
       const ChosenHandler route = routeFor(instance, item->head.get());
       const bool withTarget = route.routed ? route.hasTarget : hasTarget;
-      const HostValue args[3] = {route.routed ? route.target.get() : target.get(),
-                                 item->head.get(), item->body.get()};
+      const HostValue args[3] = {route.routed ? route.target.get() : target.get(), item->head.get(),
+                                 item->body.get()};
       if (held->scriptContext) {
-        held->scriptContext->callHandler(route.routed ? route.handler : handler,
-                                         withTarget ? 3 : 2, withTarget ? args : args + 1,
-                                         nullptr);
+        held->scriptContext->callHandler(route.routed ? route.handler : handler, withTarget ? 3 : 2,
+                                         withTarget ? args : args + 1, nullptr);
       }
     }
   }

@@ -88,7 +88,8 @@ void connectStreamFromCall(XtraInstance& instance, MethodCall& call,
   values->valueToSymbol(&call.args[4], &handler);
   held.streamHandler = handler;
   held.streamHasTarget = call.argCount > ConnectStreamRequiredArgs;
-  held.streamTarget = held.streamHasTarget ? OwnedValue::retain(values, call.args[5]) : OwnedValue();
+  held.streamTarget =
+      held.streamHasTarget ? OwnedValue::retain(values, call.args[5]) : OwnedValue();
 
   if (!held.stream) held.stream = std::make_unique<stream::StreamConnection>(values);
   const receive::ReceiveSettings settings{sharedBroker, held.asPropList, isModernHost,

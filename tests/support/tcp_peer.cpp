@@ -16,7 +16,8 @@ struct TcpPeer::Sockets {
     std::error_code error;
     acceptor.open(tcp::v4(), error);
     if (!error) acceptor.set_option(tcp::acceptor::reuse_address(true), error);
-    if (!error) acceptor.bind({asio::ip::address_v4::loopback(), static_cast<uint16_t>(onPort)}, error);
+    if (!error)
+      acceptor.bind({asio::ip::address_v4::loopback(), static_cast<uint16_t>(onPort)}, error);
     if (!error) acceptor.listen(asio::socket_base::max_listen_connections, error);
     if (error) return false;
     port = acceptor.local_endpoint(error).port();
